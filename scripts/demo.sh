@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs the quill command on the bundled sample PPD.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" build
+sample="$root/examples/QuillSample.ppd"
+"$root/build/apps/quill/quill" header "$sample" --names QUILLS01.PPD
