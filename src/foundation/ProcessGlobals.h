@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct ProcessGlobals {
   // Server's UTF-8 support level, the value of the special option *KRUTF8_Version; 0 when absent.
@@ -29,6 +30,10 @@ struct ProcessGlobals {
   uint32_t extensionsSupport = 0xFFFFFFFFu;
   // A custom page size was chosen in the page-setup dialog.
   bool customPageSizeSelectedInPageSetup = false;
+
+  // Path of the current queue's PPD file (`destinationPPD`); empty while the panel has none. The
+  // per-queue data blocks stored in that PPD are read from it.
+  std::string currentPPDPath;
 };
 
 // The one instance.
