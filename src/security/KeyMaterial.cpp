@@ -144,7 +144,11 @@ KeyMaterial KeyMaterial::Parse(std::string_view text, std::string* error) {
     uint8_t* out = entry->data;
     const size_t size = entry->size;
     bool* present = entry->present;
-    if (*present) return fail("\"" + std::string(name) + "\" is given twice");
+    if (*present) {
+      std::string message(1, '"');
+      message.append(name).append("\" is given twice");
+      return fail(message);
+    }
     if (auto problem = read_hex(value, out, size)) {
       return fail(std::string(name) + " " + *problem);
     }
