@@ -8,6 +8,15 @@
 #include <cstdint>
 #include <string>
 
+// The users' pop-up job-note preferences, read from the queue's PPD after each parse.
+struct PopupJobNotePrefs {
+  char enable = '0';    // '1' when the pop-up job notes are enabled
+  char setting = '1';   // '1' or '2': the account setting
+  char showLast = '0';  // '1' when the last texts are shown
+  std::string noteKeywords[5];
+  std::string savedTexts[5];
+};
+
 struct ProcessGlobals {
   // Server's UTF-8 support level, the value of the special option *KRUTF8_Version; 0 when absent.
   int KRUTF8Version = 0;
@@ -30,6 +39,10 @@ struct ProcessGlobals {
   uint32_t extensionsSupport = 0xFFFFFFFFu;
   // A custom page size was chosen in the page-setup dialog.
   bool customPageSizeSelectedInPageSetup = false;
+
+  // Pop-up job notes: the users' preferences and the title of the prompt window.
+  PopupJobNotePrefs popupJobNotePrefs;
+  std::string popupJobNotesWindowTitle;
 
   // Path of the current queue's PPD file (`destinationPPD`); empty while the panel has none. The
   // per-queue data blocks stored in that PPD are read from it.
