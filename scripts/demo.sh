@@ -3,6 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" build
+"$root/scripts/build.sh" build -DQUILL_WERROR=ON
 sample="$root/examples/QuillSample.ppd"
-"$root/build/apps/quill/quill" header "$sample" --names QUILLS01.PPD
+quill="$root/build/apps/quill/quill"
+"$quill" header "$sample" --names QUILLS01.PPD

@@ -11,9 +11,11 @@ BoyerMoore::BoyerMoore() = default;
 BoyerMoore::~BoyerMoore() = default;
 
 void BoyerMoore::SetSearchString(char const* pattern, short length) {
-  if (pattern == nullptr || length < 0) length = 0;
-  patternLength_ = std::min(length, kMaxPatternLength);
-  if (patternLength_ > 0) std::memcpy(pattern_, pattern, static_cast<size_t>(patternLength_));
+  patternLength_ = 0;
+  if (pattern != nullptr && length > 0) {
+    patternLength_ = std::min(length, kMaxPatternLength);
+    std::memcpy(pattern_, pattern, static_cast<size_t>(patternLength_));
+  }
   BuildSkipTable();
 }
 

@@ -1,0 +1,15 @@
+// The quill command's subcommands. Each registers itself on the application and runs when chosen.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace quill::cli {
+
+// Exit statuses shared by every subcommand.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNotPPD = 1;      // the file is not a PPD (or fails the check asked for)
+inline constexpr int kExitUsageError = 2;  // missing file, bad argument
+
+void AddHeaderCommand(CLI::App& app, int& status);
+
+}  // namespace quill::cli

@@ -1,0 +1,46 @@
+// PPDStream: a byte stream over a range of memory that the PPD is read from, line by line (the
+// whole file, a chunk of it) or token by token (one line). The stream never owns its bytes.
+#pragma once
+
+class PPDStream {
+ public:
+  enum Status { kGood = 0, kBad = 1, kEndOfFile = 2 };
+
+  PPDStream();
+  // A null buffer or a length below 1 makes the stream bad.
+  PPDStream(char const* buffer, long length);
+  PPDStream(const PPDStream&) = default;
+  PPDStream& operator=(const PPDStream&) = default;
+  virtual ~PPDStream();
+
+  // Re-aims the stream at a new range and rewinds it.
+  void Setup(char const* buffer, long length);
+
+  // Stores the next byte and advances. At the end of the data: stores 0xFF, sets the end-of-file
+  // status and returns false.
+  bool GetChar(char& c);
+  // The next byte (0 to 255) without moving, or -1 at the end.
+  [[nodiscard]] int PeekChar() const;
+  void SkipWhiteSpace();
+
+  // Reads one line into `out` (which holds 256 bytes) without its line end; a line ends at a
+  // carriage return or a line feed. Returns false, with what was read terminated in `out`, at the
+  // end of the data, at a byte 0xFF (taken as the end of the file), after 255 bytes without a
+  // line end (the rest comes with the next call) and at the end marker "*% End of PPD file",
+  // which also sets the process-wide end-marker latch; while the latch is set nothing is read.
+  virtual bool GetLine(char* out);
+
+  [[nodiscard]] bool EndOfFile() const { return status_ == kEndOfFile; }
+  [[nodiscard]] bool Good() const { return status_ == kGood; }
+  [[nodiscard]] bool Bad() const { return status_ == kBad; }
+  [[nodiscard]] int Status() const { return status_; }
+
+ protected:
+  void SetStatus(int status) { status_ = status; }
+
+ private:
+  const unsigned char* start_ = nullptr;
+  const unsigned char* end_ = nullptr;
+  const unsigned char* current_ = nullptr;
+  int status_ = kBad;
+};
