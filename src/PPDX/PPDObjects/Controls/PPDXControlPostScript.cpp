@@ -1,0 +1,133 @@
+// The PostScript side of PPDXControl: the feature block every control's PostScript writes, and
+// the substitution of a value into a control's code template.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "PPDX/PPDObjects/Controls/PPDXControl.h"
+#include "platform/TextEncoding.h"
+
+namespace {
+
+constexpr std::string_view kBeginFeature = "%%BeginFeature: ";
+constexpr std::string_view kEndFeature = "%%EndFeature\n";
+
+// Keywords whose job-note value goes into the code as it is, never as a hex string.
+constexpr const char* kPlainValueKeywords[] = {"*KRDSFileName", "*KRDSPassword", "*KRDSUserName"};
+
+void replace_all(std::string& text, std::string_view what, std::string_view with) {
+  if (what.empty()) return;
+  std::string result;
+  result.reserve(text.size());
+  size_t from = 0;
+  for (size_t at; (at = text.find(what, from)) != std::string::npos; from = at + what.size()) {
+    result.append(text, from, at - from);
+    result.append(with);
+  }
+  result.append(text, from, std::string::npos);
+  text = std::move(result);
+}
+
+std::string hex_string(std::string_view value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex = "<";
+  for (unsigned char byte : value) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  hex += '>';
+  return hex;
+}
+
+bool is_plain_value_keyword(char const* name) {
+  for (const char* keyword : kPlainValueKeywords) {
+    if (std::strcmp(name, keyword) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+long PPDXControl::GeneratePSOutputData(unsigned char* out, const unsigned char* code,
+                                       long codeLength, char const* choiceText,
+                                       bool wrap) const {
+  const std::string_view keyword = Keyword() ? Keyword() : "";
+  const std::string_view choice = choiceText ? choiceText : "";
+  const bool has_code = code != nullptr && codeLength > 0;
+  const std::string_view body =
+      has_code ? std::string_view(reinterpret_cast<const char*>(code), codeLength) : "\n";
+
+  // The count always matches what is written, so callers can size their buffer with it.
+  long total = static_cast<long>(body.size());
+  if (wrap) {
+    total += static_cast<long>(kBeginFeature.size() + keyword.size() + 1 + choice.size() + 1 +
+                               kEndFeature.size());
+  }
+  if (out == nullptr) return total;
+
+  char* at = reinterpret_cast<char*>(out);
+  auto put = [&at](std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    at += text.size();
+  };
+  if (wrap) {
+    put(kBeginFeature);
+    put(keyword);
+    put(" ");
+    put(choice);
+    put("\n");
+  }
+  put(body);
+  if (wrap) put(kEndFeature);
+  return total;
+}
+
+long PPDXControl::Inject(char const* name, const unsigned char* code, long codeLength,
+                         char const* value, unsigned char*& out) const {
+  out = nullptr;
+  if (name == nullptr || code == nullptr || codeLength <= 0) return 0;
+
+  const std::string placeholder = std::string("<") + name + ">";
+  const bool comment_mode = codeLength >= 2 && code[0] == '%' && code[1] == '%';
+  std::string text_value = value ? value : "";
+  const bool hex_mode = Type() == kJobNoteControl && !text_value.empty() && !comment_mode &&
+                        !is_plain_value_keyword(name);
+  if (hex_mode) text_value = hex_string(text_value);
+  if (!comment_mode) replace_all(text_value, "\\", "\\\\");
+
+  std::string result(reinterpret_cast<const char*>(code), static_cast<size_t>(codeLength));
+  replace_all(result, placeholder, text_value);
+  // A placeholder written inside a PostScript string becomes the hex string itself.
+  if (hex_mode) replace_all(result, "(" + text_value + ")", text_value);
+
+  // The job takes Mac Roman. Text that is not UTF-8, or has characters Mac Roman lacks, is kept
+  // byte for byte rather than lost.
+  if (auto mac = quill::TextEncoding::Convert(result, quill::kEncodingUTF8,
+                                              quill::kEncodingMacRoman)) {
+    result = std::move(*mac);
+  }
+
+  out = static_cast<unsigned char*>(std::malloc(result.size() + 1));
+  if (out == nullptr) return 0;
+  std::memcpy(out, result.data(), result.size());
+  out[result.size()] = '\0';
+  return static_cast<long>(result.size());
+}
+
+char* replaceWithBackslashIfNeeded(char const* token, char* text) {
+  if (token == nullptr || text == nullptr || token[0] == '\0') return text;
+  char* found = std::strstr(text, token);
+  if (found == nullptr) return text;
+  const char* escape = std::strcmp(token, "(") == 0 ? "\\050" : "\\051";
+  const size_t prefix = static_cast<size_t>(found - text);
+  const size_t token_length = std::strlen(token);
+  const size_t rest = std::strlen(found + token_length);
+  char* result = static_cast<char*>(std::malloc(prefix + 4 + rest + 1));
+  if (result == nullptr) return text;
+  std::memcpy(result, text, prefix);
+  std::memcpy(result + prefix, escape, 4);
+  std::memcpy(result + prefix + 4, found + token_length, rest + 1);
+  std::free(text);
+  return result;
+}

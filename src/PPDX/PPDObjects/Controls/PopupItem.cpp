@@ -1,0 +1,35 @@
+#include "PPDX/PPDObjects/Controls/PopupItem.h"
+
+#include <cstring>
+
+#include "TextConverter/TextConverter.h"
+
+_PopupItem::_PopupItem(char const* keyword, std::optional<std::string> localizedName,
+                       unsigned char* code, long codeLength)
+    : localizedName_(std::move(localizedName)),
+      code_(code),
+      codeLength_(codeLength < 0 || code == nullptr ? 0 : codeLength) {
+  if (keyword != nullptr && keyword[0] != '\0') keyword_ = std::make_unique<CString>(keyword);
+}
+
+_PopupItem::~_PopupItem() = default;
+
+char const* _PopupItem::Keyword() const {
+  return keyword_ ? static_cast<char const*>(*keyword_) : nullptr;
+}
+
+bool _PopupItem::HasKeyword(char const* keyword) const {
+  char const* own = Keyword();
+  return own != nullptr && keyword != nullptr && std::strcmp(own, keyword) == 0;
+}
+
+char const* _PopupItem::displayName() {
+  if (!localizedName_) return nullptr;
+  if (!displayName_) {
+    // Four bytes for every byte of the UTF-8 text is room enough in any system encoding.
+    const size_t size = localizedName_->size() * 4 + 1;
+    displayName_ = std::make_unique<char[]>(size);
+    TextConverter::CFStringToCstring(*localizedName_, displayName_.get(), static_cast<long>(size));
+  }
+  return displayName_.get();
+}

@@ -1,0 +1,53 @@
+// _PopupItem: one option of a popup control (a PickOne/PickMany choice of the PPD): its option
+// keyword, its display text, its PostScript invocation and whether it is selected. Items are
+// owned by the popup that holds them.
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "foundation/CString.h"
+
+class _PopupItem {
+ public:
+  // `keyword`: the option keyword as the PPD gives it (no asterisk); null or "" keeps none.
+  // `localizedName`: the display text (UTF-8), nullopt when the PPD gave no translation.
+  // `code`: the PostScript invocation, made with malloc, may be null; the item takes ownership.
+  // A negative `codeLength` counts as 0.
+  _PopupItem(char const* keyword, std::optional<std::string> localizedName, unsigned char* code,
+             long codeLength);
+  ~_PopupItem();
+  _PopupItem(const _PopupItem&) = delete;
+  _PopupItem& operator=(const _PopupItem&) = delete;
+
+  // The option keyword; null when the item has none.
+  [[nodiscard]] char const* Keyword() const;
+  // True when the item has a keyword equal (strcmp) to `keyword`; false for null.
+  [[nodiscard]] bool HasKeyword(char const* keyword) const;
+  // The display text (UTF-8); nullopt when there is none.
+  [[nodiscard]] const std::optional<std::string>& LocalizedName() const { return localizedName_; }
+  // The PostScript invocation (null when none) and its length in bytes.
+  [[nodiscard]] const unsigned char* Code() const { return code_.get(); }
+  [[nodiscard]] long CodeLength() const { return codeLength_; }
+
+  [[nodiscard]] bool IsSelected() const { return selected_; }
+  void SetSelected(bool selected) { selected_ = selected; }
+
+  // The display text in the system encoding, converted on first use and kept; null without a
+  // display text. A text the system encoding cannot hold gives "Translation Error".
+  char const* displayName();
+
+ private:
+  struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+  };
+
+  std::unique_ptr<CString> keyword_;  // option keyword of the *<Keyword> option line
+  std::optional<std::string> localizedName_;
+  std::unique_ptr<unsigned char, FreeDeleter> code_;
+  long codeLength_;
+  bool selected_ = false;
+  std::unique_ptr<char[]> displayName_;  // made by displayName()
+};
