@@ -7,3 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 sample="$root/examples/QuillSample.ppd"
 quill="$root/build/apps/quill/quill"
 "$quill" header "$sample" --names QUILLS01.PPD
+echo
+"$quill" tree "$sample"
+echo
+"$quill" check "$sample" --set '*PageSize=SRA3' '*Duplex=DuplexTumble' '*Duplex=None'

@@ -11,5 +11,7 @@ inline constexpr int kExitNotPPD = 1;      // the file is not a PPD (or fails th
 inline constexpr int kExitUsageError = 2;  // missing file, bad argument
 
 void AddHeaderCommand(CLI::App& app, int& status);
+// tree, check and lint.
+void AddPPDCommands(CLI::App& app, int& status);
 
 }  // namespace quill::cli

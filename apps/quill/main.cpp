@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int status = quill::cli::kExitOk;
   quill::cli::AddHeaderCommand(app, status);
+  quill::cli::AddPPDCommands(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,127 @@
+// quill tree, check and lint as users and scripts run them.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/Run.h"
+#include "support/TempDir.h"
+
+using quill::testing::ExamplePath;
+using quill::testing::RunQuill;
+
+namespace {
+const std::string kSample = ExamplePath("QuillSample.ppd");
+}
+
+TEST(TreeCommand, OutlineShowsPagesPanesRollDownsAndValues) {
+  auto run = RunQuill({"tree", kSample, "--set", "*Duplex=DuplexTumble"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Page KRPPBasic: \"Basic\"\n  Pane QPBasicPane: \"Basic Settings \"\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("      *Duplex (popup) \"2-Sided Printing\" = DuplexTumble\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST(TreeCommand, JsonDescribesTheWholeTree) {
+  auto run = RunQuill({"tree", kSample, "--json", "--set", "*KRCopies=12", "--set",
+                       "*KRMirror=true"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto tree = nlohmann::json::parse(run.out);
+  EXPECT_EQ(tree["file"], kSample);
+  EXPECT_EQ(tree["valid_ppd"], true);
+  EXPECT_EQ(tree["header"]["vendor_mac_version"], "4.1.7");
+  EXPECT_TRUE(tree["errors"].empty());
+  EXPECT_EQ(tree["shortcuts"],
+            nlohmann::json::array({"*PageSize", "*Duplex", "*KRColorMode", "*KRStaple"}));
+  EXPECT_TRUE(tree["custom_xml"].is_null());
+
+  std::map<std::string, nlohmann::json> controls;
+  for (const auto& c : tree["controls"]) controls[c["keyword"]] = c;
+  EXPECT_EQ(controls["*KRCopies"]["value"], "12");
+  EXPECT_EQ(controls["*KRCopies"]["type"], "range");
+  EXPECT_EQ(controls["*KRCopies"]["max"], 9999);
+  EXPECT_EQ(controls["*KRMirror"]["value"], "True");
+  EXPECT_EQ(controls["*KRFinisher"]["installable"], true);
+  EXPECT_EQ(controls["*KRPunch"]["multiple_choice"], true);
+  EXPECT_EQ(controls["*PageSize"]["items"][0],
+            (nlohmann::json{{"keyword", "A4"}, {"name", "A4"}, {"selected", true}}));
+  EXPECT_EQ(controls["*KRAccount"]["note_flags"],
+            nlohmann::json::array({"Numeric", "Required", "Remembered", "PopupJN"}));
+  EXPECT_EQ(controls["*KRSecurePassword"]["min_length"], 4);
+  EXPECT_EQ(controls["*KRUTF8_Version"]["value"], "7");
+  EXPECT_EQ(controls["*CustomPrintSize"]["max_height"], 1870);
+
+  std::map<std::string, nlohmann::json> groups;
+  for (const auto& g : tree["groups"]) groups[g["keyword"]] = g;
+  EXPECT_EQ(groups["QPPaperSource"]["kind"], "roll_down");
+  EXPECT_EQ(groups["QPPaperSource"]["parent"], "QPBasicPane");
+  EXPECT_EQ(groups["QPBasicPane"]["kind"], "scroll_pane");
+  EXPECT_EQ(tree["properties"][0]["scroll_pane"], "QPBasicPane");
+}
+
+TEST(CheckCommand, AnswersPairsAfterTheChoices) {
+  auto run = RunQuill({"check", kSample, "--set", "*PageSize=SRA3", "*Duplex=DuplexTumble",
+                       "*Duplex=None"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "*Duplex=DuplexTumble constrained\n*Duplex=None allowed\n");
+
+  auto json = RunQuill({"check", kSample, "--json", "*Duplex=DuplexTumble"});
+  EXPECT_EQ(nlohmann::json::parse(json.out),
+            nlohmann::json::parse(R"([{"key":"*Duplex","option":"DuplexTumble","constrained":false}])"));
+}
+
+TEST(CheckCommand, ListsConflicts) {
+  auto run = RunQuill({"check", kSample, "--conflicts", "--set", "*KRFinisher=None"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "*KRStaple=TopLeft constrained\n*KRStaple=DualLeft constrained\n");
+}
+
+TEST(LintCommand, ReportsErrorsAndValidity) {
+  quill::testing::TempDir dir;
+  const std::string broken = dir.Write(
+      "broken.ppd",
+      "*PPD-Adobe: \"4.3\"\n*%KRTFlags: *A Spooler\n*OpenUIKRT *A/A: PickOne\n");
+  auto run = RunQuill({"lint", broken});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("PPDErr_OpenUIKRTParsing1 (10) *A, fatal\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("not a valid PPD\n"), std::string::npos);
+
+  auto json = RunQuill({"lint", broken, "--json"});
+  auto report = nlohmann::json::parse(json.out);
+  EXPECT_EQ(report["valid_ppd"], false);
+  EXPECT_EQ(report["errors"][0]["name"], "PPDErr_OpenUIKRTParsing2");
+  EXPECT_EQ(report["errors"][0]["fatal"], false);
+
+  EXPECT_EQ(RunQuill({"lint", kSample}).status, 0);
+}
+
+TEST(PPDCommands, BadArgumentsExitWithStatus2) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"tree", "/nonexistent.ppd"}, "quill: cannot read /nonexistent.ppd\n"},
+      {{"tree", kSample, "--set", "*Nope=1"}, "quill: no option *Nope in " + kSample + "\n"},
+      {{"tree", kSample, "--set", "*Duplex=Sideways"},
+       "quill: value \"Sideways\" for *Duplex is not one of its options\n"},
+      {{"tree", kSample, "--set", "*KRCopies=100000"},
+       "quill: value \"100000\" for *KRCopies is outside 1..9999\n"},
+      {{"tree", kSample, "--set", "*KRAccount=12ab"},
+       "quill: value \"12ab\" for *KRAccount has characters the note refuses\n"},
+      {{"tree", kSample, "--set", "*KRUTF8_Version=8"},
+       "quill: value \"8\" for *KRUTF8_Version belongs to the server and cannot be set\n"},
+      {{"tree", kSample, "--set", "novalue"}, "quill: expected KEY=VALUE, got \"novalue\"\n"},
+      {{"check", kSample}, "quill: check needs KEY=OPTION pairs or --conflicts\n"},
+      {{"check", kSample, "*Nope=x"}, "quill: no option *Nope in " + kSample + "\n"},
+  };
+  for (const auto& c : cases) {
+    auto run = RunQuill(c.args);
+    EXPECT_EQ(run.status, 2) << c.args[1];
+    EXPECT_EQ(run.err, c.err);
+  }
+  EXPECT_EQ(RunQuill({"tree", kSample, "--parse-options", "7"}).status, 2);
+}
