@@ -9,6 +9,8 @@ packages=(
   libcups2-dev cups-daemon
   libgcrypt20-dev zlib1g-dev libplist-dev
   libcli11-dev nlohmann-json3-dev
+  # Third-party PPDs that the real-PPD test parses (tests/realppd).
+  printer-driver-postscript-hp cups-filters
 )
 
 missing=()
