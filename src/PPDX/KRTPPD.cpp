@@ -22,6 +22,7 @@
 #include "TextConverter/TextConverter.h"
 #include "constraints/UIConstraints.h"
 #include "foundation/ProcessGlobals.h"
+#include "platform/Log.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextEncoding.h"
 
@@ -174,7 +175,7 @@ void KRTPPD::Parse() {
   if (header_error == nullptr) {
     const bool annotating_host = host_ends_parse_at_annotations();
     char line[kLineSizeLimit];
-    while (stream.GetLine(line)) {
+    while (NextParseLine(stream, line)) {
       bool stop = false;
       PPDStream line_stream(line, static_cast<long>(std::strlen(line)));
       if (NextToken(line_stream, token, kMainKeywordDelimiters, true) && token[0] != '\0') {
@@ -198,9 +199,34 @@ void KRTPPD::Parse() {
   if (header_error) GetErrors()->Add(header_error.release());
 }
 
+bool KRTPPD::NextParseLine(PPDStream& stream, char* line) {
+  bool skipping = false;
+  for (;;) {
+    const bool complete = stream.GetLine(line);
+    if (complete) {
+      if (!skipping) return true;
+      skipping = false;  // that was the tail of the over-long line
+      continue;
+    }
+    if (stream.LineWasCut()) {
+      // A line longer than a line buffer cannot be read whole. It is left out, and the lines
+      // behind it are still read: stopping here would drop the rest of the file unnoticed.
+      if (!skipping) quill::PanelLog("KRTPPD::Parse skips a line longer than 255 bytes");
+      skipping = true;
+      continue;
+    }
+    // The data ended: its last line needs no line end. A 0xFF byte or the end marker ends the
+    // parse where it stands.
+    return !skipping && !stream.Good() && line[0] != '\0' && !Globals().endOfPPDLatch;
+  }
+}
+
 KRTPPD::ErrorPtr KRTPPD::Dispatch(PPDStream& stream, char const* keyword, char const* line) {
-  for (const char* skipped : kSkippedKeywords) {
-    if (std::strstr(keyword, skipped) != nullptr) return nullptr;
+  // Every skipped name contains "KR": most lines are ruled out with one search.
+  if (std::strstr(keyword, "KR") != nullptr) {
+    for (const char* skipped : kSkippedKeywords) {
+      if (std::strstr(keyword, skipped) != nullptr) return nullptr;
+    }
   }
   for (const auto& entry : kDispatch) {
     if (std::strcmp(keyword, entry.keyword) == 0) return (this->*entry.handler)(stream, keyword);

@@ -137,6 +137,9 @@ class KRTPPD : public PPDX {
 
   static ErrorPtr Error(short code, char const* keyword, bool fatal = false);
   void AddError(short code, char const* keyword, bool fatal = false);
+  // Reads the next line for the parse loop; false when the parse ends there (end of data, a 0xFF
+  // byte, the end marker). Lines longer than 255 bytes are skipped whole.
+  bool NextParseLine(PPDStream& stream, char* line);
   // Reads the next line of the file for a handler; false when there is none.
   bool NextFileLine(char* line);
   ErrorPtr Dispatch(PPDStream& stream, char const* keyword, char const* line);

@@ -1,5 +1,6 @@
 #include "PPDX/PPDStream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "PPDX/PPDX.h"
@@ -29,21 +30,11 @@ void PPDStream::Setup(char const* buffer, long length) {
   status_ = kGood;
 }
 
-bool PPDStream::GetChar(char& c) {
-  if (current_ == nullptr || current_ >= end_) {
-    c = static_cast<char>(0xFF);
-    // A stream that never had data stays bad; one that ran out is at its end.
-    if (status_ != kBad) status_ = kEndOfFile;
-    return false;
-  }
-  c = static_cast<char>(*current_++);
-  status_ = kGood;
-  return true;
-}
-
-int PPDStream::PeekChar() const {
-  if (current_ == nullptr || current_ >= end_) return -1;
-  return *current_;
+bool PPDStream::AtEnd(char& c) {
+  c = static_cast<char>(0xFF);
+  // A stream that never had data stays bad; one that ran out is at its end.
+  if (status_ != kBad) status_ = kEndOfFile;
+  return false;
 }
 
 void PPDStream::SkipWhiteSpace() {
@@ -53,31 +44,41 @@ void PPDStream::SkipWhiteSpace() {
 }
 
 bool PPDStream::GetLine(char* out) {
+  lineCut_ = false;
   if (Globals().endOfPPDLatch) {
     quill::PanelLog("FIT208051");
     out[0] = '\0';
     return false;
   }
-  size_t n = 0;
-  for (;;) {
-    if (n == kLineSizeLimit - 1) {
-      out[n] = '\0';
-      return false;
-    }
-    char c;
-    if (!GetChar(c)) {
-      out[n] = '\0';
-      return false;
-    }
-    if (c == '\r' || c == '\n') break;
-    if (static_cast<unsigned char>(c) == 0xFF) {
-      quill::PanelLog("PPDStream::GetLine theChar == EOF, i %d \n", static_cast<int>(n));
-      out[n] = '\0';
-      return false;
-    }
-    out[n++] = c;
+  if (current_ == nullptr || current_ >= end_) {
+    char ignored;
+    AtEnd(ignored);
+    out[0] = '\0';
+    return false;
   }
+  status_ = kGood;
+  // Scan at most 255 bytes for the line end (CR or LF) or a 0xFF byte.
+  const size_t room = kLineSizeLimit - 1;
+  const size_t available = static_cast<size_t>(end_ - current_);
+  const unsigned char* stop = current_ + std::min(room, available);
+  const unsigned char* p = current_;
+  while (p < stop && *p != '\n' && *p != '\r' && *p != 0xFF) ++p;
+  const size_t n = static_cast<size_t>(p - current_);
+  std::memcpy(out, current_, n);
   out[n] = '\0';
+  current_ = p;
+
+  if (p == stop) {
+    // No line end within reach: the data ended, or 255 bytes were stored.
+    lineCut_ = n == room;
+    if (!lineCut_) status_ = kEndOfFile;
+    return false;
+  }
+  ++current_;  // the line end or the 0xFF byte is consumed, never stored
+  if (*p == 0xFF) {
+    quill::PanelLog("PPDStream::GetLine theChar == EOF, i %d \n", static_cast<int>(n));
+    return false;
+  }
   if (n >= kEndMarkerLength && std::memcmp(out, kEndMarker, kEndMarkerLength) == 0) {
     quill::PanelLog("*%% End of PPD file");
     Globals().endOfPPDLatch = true;

@@ -18,9 +18,16 @@ class PPDStream {
 
   // Stores the next byte and advances. At the end of the data: stores 0xFF, sets the end-of-file
   // status and returns false.
-  bool GetChar(char& c);
+  bool GetChar(char& c) {
+    if (current_ == nullptr || current_ >= end_) return AtEnd(c);
+    c = static_cast<char>(*current_++);
+    status_ = kGood;
+    return true;
+  }
   // The next byte (0 to 255) without moving, or -1 at the end.
-  [[nodiscard]] int PeekChar() const;
+  [[nodiscard]] int PeekChar() const {
+    return current_ == nullptr || current_ >= end_ ? -1 : *current_;
+  }
   void SkipWhiteSpace();
 
   // Reads one line into `out` (which holds 256 bytes) without its line end; a line ends at a
@@ -29,6 +36,9 @@ class PPDStream {
   // line end (the rest comes with the next call) and at the end marker "*% End of PPD file",
   // which also sets the process-wide end-marker latch; while the latch is set nothing is read.
   virtual bool GetLine(char* out);
+
+  // True when the last GetLine stopped after 255 bytes without meeting the line end.
+  [[nodiscard]] bool LineWasCut() const { return lineCut_; }
 
   [[nodiscard]] bool EndOfFile() const { return status_ == kEndOfFile; }
   [[nodiscard]] bool Good() const { return status_ == kGood; }
@@ -39,8 +49,12 @@ class PPDStream {
   void SetStatus(int status) { status_ = status; }
 
  private:
+  // GetChar at the end of the data: stores 0xFF and marks the end (a bad stream stays bad).
+  bool AtEnd(char& c);
+
   const unsigned char* start_ = nullptr;
   const unsigned char* end_ = nullptr;
   const unsigned char* current_ = nullptr;
   int status_ = kBad;
+  bool lineCut_ = false;
 };

@@ -13,8 +13,12 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// Delimiter sets hold a handful of bytes: a plain loop beats a library call per byte.
 bool is_delimiter(char c, char const* delimiters) {
-  return c != '\0' && std::strchr(delimiters, c) != nullptr;
+  for (const char* d = delimiters; *d != '\0'; ++d) {
+    if (*d == c) return true;
+  }
+  return false;
 }
 
 // Reads the next line of a value that continues past its first line: skips empty lines and

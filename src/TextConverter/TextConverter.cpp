@@ -301,6 +301,12 @@ bool TextConverter::ToUnicode(const char* bytes, size_t length, std::string& utf
 std::string TextConverter::ConvertToCFString(char const* text, long length) {
   if (text == nullptr) return {};
   const size_t size = strnlen(text, length > 0 ? static_cast<size_t>(length) : 0);
+  // Most translations are plain ASCII without hex substrings: every source encoding but
+  // Shift-JIS (which has its own 0x5C and 0x7E) reads them unchanged.
+  if (source_ != quill::kEncodingShiftJIS &&
+      std::all_of(text, text + size, [](char c) { return c != '<' && (c & 0x80) == 0; })) {
+    return std::string(text, size);
+  }
   std::unique_ptr<char[]> decoded(new (std::nothrow) char[size + 1]);
   if (!decoded) return "Out Of Memory";
   const std::string_view bytes(decoded.get(), Dehex({text, size}, decoded.get()) - 1);

@@ -235,3 +235,41 @@ TEST_F(ParseValues, DamagedSamplesParseSafely) {
     EXPECT_NO_THROW((void)ppd->CopyAllValues()) << "round " << round;
   }
 }
+
+// A line too long for the line buffer is left out, and the lines behind it are still read; so is
+// a last line without its line end.
+TEST_F(ParseValues, LongLinesAndTheLastLineDoNotEndTheParse) {
+  struct Case {
+    const char* name;
+    std::string middle;
+  };
+  const std::vector<Case> cases = {
+      {"254 bytes", "*%" + std::string(252, 'x') + "\n"},
+      {"255 bytes", "*%" + std::string(253, 'x') + "\n"},
+      {"256 bytes", "*%" + std::string(254, 'x') + "\n"},
+      {"2000 bytes", "*%KRTGroupName: " + std::string(1984, 'x') + "\n"},
+      {"long line ending in CR LF", "*%" + std::string(600, 'x') + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> log;
+    auto previous = quill::SetLogSink([&](std::string_view m) { log.emplace_back(m); });
+    ParsedPPD ppd = Parse(kHeader + kSkeleton + c.middle + Popup("*A", {"x"}) +
+                          "*%KRTSpecialOption: *KRLast: 1");
+    quill::SetLogSink(previous);
+    EXPECT_NE(Control(*ppd, "*A"), nullptr) << c.name;
+    EXPECT_NE(Control(*ppd, "*KRLast"), nullptr) << c.name;
+    EXPECT_TRUE(Errors(*ppd).empty()) << c.name;
+    const bool skipped = std::find(log.begin(), log.end(),
+                                   "KRTPPD::Parse skips a line longer than 255 bytes") != log.end();
+    EXPECT_EQ(skipped, c.middle.size() > 255) << c.name;  // 255 bytes and the line end do not fit
+  }
+}
+
+TEST_F(ParseValues, ByteFFAndTheEndMarkerEndTheParse) {
+  for (const std::string& stop : {std::string("*%KRTGroupName: \xFF\n"),
+                                  std::string("*% End of PPD file\n")}) {
+    ParsedPPD ppd = Parse(kHeader + kSkeleton + Popup("*A", {"x"}) + stop + Popup("*B", {"y"}));
+    EXPECT_NE(Control(*ppd, "*A"), nullptr);
+    EXPECT_EQ(Control(*ppd, "*B"), nullptr);
+  }
+}
