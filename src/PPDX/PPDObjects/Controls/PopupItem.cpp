@@ -9,13 +9,13 @@ _PopupItem::_PopupItem(char const* keyword, std::optional<std::string> localized
     : localizedName_(std::move(localizedName)),
       code_(code),
       codeLength_(codeLength < 0 || code == nullptr ? 0 : codeLength) {
-  if (keyword != nullptr && keyword[0] != '\0') keyword_ = std::make_unique<CString>(keyword);
+  if (keyword != nullptr && keyword[0] != '\0') keyword_ = keyword;
 }
 
 _PopupItem::~_PopupItem() = default;
 
 char const* _PopupItem::Keyword() const {
-  return keyword_ ? static_cast<char const*>(*keyword_) : nullptr;
+  return keyword_.empty() ? nullptr : keyword_.c_str();
 }
 
 bool _PopupItem::HasKeyword(char const* keyword) const {

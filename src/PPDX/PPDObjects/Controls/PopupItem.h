@@ -44,7 +44,9 @@ class _PopupItem {
     void operator()(void* p) const { std::free(p); }
   };
 
-  std::unique_ptr<CString> keyword_;  // option keyword of the *<Keyword> option line
+  // Option keyword of the *<Keyword> option line; empty for none. Held inline: a PPD has tens of
+  // thousands of items and most keywords are short.
+  std::string keyword_;
   std::optional<std::string> localizedName_;
   std::unique_ptr<unsigned char, FreeDeleter> code_;
   long codeLength_;
