@@ -37,6 +37,20 @@ class PPDStream {
   // which also sets the process-wide end-marker latch; while the latch is set nothing is read.
   virtual bool GetLine(char* out);
 
+  // Direct access for scanners that read many bytes at once: the unread bytes are
+  // [Current(), End()); Advance moves the cursor as that many GetChar calls would, `reachedEnd`
+  // telling whether one more GetChar was made and found the end.
+  [[nodiscard]] const unsigned char* Current() const { return current_; }
+  [[nodiscard]] const unsigned char* End() const { return end_; }
+  void Advance(const unsigned char* to, bool reachedEnd) {
+    if (to != current_) status_ = kGood;
+    current_ = to;
+    if (reachedEnd) {
+      char ignored;
+      AtEnd(ignored);
+    }
+  }
+
   // True when the last GetLine stopped after 255 bytes without meeting the line end.
   [[nodiscard]] bool LineWasCut() const { return lineCut_; }
 

@@ -1,5 +1,6 @@
 #include "PPDX/PPDX.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -12,14 +13,6 @@
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-// Delimiter sets hold a handful of bytes: a plain loop beats a library call per byte.
-bool is_delimiter(char c, char const* delimiters) {
-  for (const char* d = delimiters; *d != '\0'; ++d) {
-    if (*d == c) return true;
-  }
-  return false;
-}
 
 // Reads the next line of a value that continues past its first line: skips empty lines and
 // answers false when the file has no further line. A line that GetLine cuts (at 255 bytes or at
@@ -67,18 +60,34 @@ unsigned int PPDX::GetStringTextEncoding() const {
 }
 
 bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool strip) {
+  // The delimiters as a bit set, so that each byte costs one test.
+  uint32_t is_delimiter[8] = {};
+  for (const char* d = delimiters; *d != '\0'; ++d) {
+    const auto byte = static_cast<unsigned char>(*d);
+    is_delimiter[byte >> 5] |= 1u << (byte & 31);
+  }
+
+  const unsigned char* p = stream.Current();
+  const unsigned char* const end = stream.End();
   size_t n = 0;
   bool ended_at_line_feed = false;
-  char c;
-  while (n < kLineSizeLimit - 1 && stream.GetChar(c)) {
+  bool reached_end = false;
+  while (n < kLineSizeLimit - 1) {
+    if (p == nullptr || p >= end) {
+      reached_end = true;
+      break;
+    }
+    const unsigned char c = *p++;
     if (c == '\n') {
       ended_at_line_feed = true;
       break;
     }
-    if (c == '\r' && stream.PeekChar() != '\n') break;
-    if (is_delimiter(c, delimiters)) break;
-    out[n++] = c;
+    if (c == '\r' && (p >= end || *p != '\n')) break;
+    if (is_delimiter[c >> 5] & (1u << (c & 31))) break;
+    out[n++] = static_cast<char>(c);
   }
+  stream.Advance(p, reached_end);
+
   out[n] = '\0';
   if (ended_at_line_feed && n > 0 && out[n - 1] == '\r') out[--n] = '\0';
   if (n == 0) return false;
