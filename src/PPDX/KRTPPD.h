@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PPDX/PPDX.h"
@@ -161,11 +162,12 @@ class KRTPPD : public PPDX {
   using UIGroupVisitor =
       std::function<ErrorPtr(char const* token, bool optionLine, PPDStream& line)>;
   ErrorPtr WalkUIGroup(char const* controlKeyword, const UIGroupVisitor& visit, bool& closed);
-  // One option line: its option keyword, its translation (when it has one) and its code.
+  // One option line: its option keyword, its translation (when it has one) and its code, which
+  // points into the parser's value buffer and is valid until the next value is read.
   struct OptionLine {
     std::string option;
     std::optional<std::string> translation;
-    std::vector<char> code;
+    std::string_view code;
   };
   OptionLine ReadOptionLine(char const* token, PPDStream& line);
   ErrorPtr ParsePopupControl(char const* controlKeyword, std::string name, PointerList& flags,
@@ -214,5 +216,8 @@ class KRTPPD : public PPDX {
   std::vector<std::string> shortcutKeywords_;     // *%KRShortcut, during the parse
   std::vector<std::unique_ptr<GroupName>> groupNames_;  // *%KRTGroupName, during the parse
   std::string injectionText_;
+  // Buffer for the PostScript value being read (kQuotesStringSizeLimit bytes); one for the whole
+  // parse rather than one per option line.
+  std::unique_ptr<char[]> valueBuffer_;
   std::optional<std::string> customXML_;
 };

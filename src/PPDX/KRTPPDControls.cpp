@@ -238,9 +238,9 @@ KRTPPD::OptionLine KRTPPD::ReadOptionLine(char const* token, PPDStream& line) {
   if (translated && NextToken(token_stream, word, kTranslationStringDelimiters, false)) {
     result.translation = word;
   }
-  std::vector<char> code(kQuotesStringSizeLimit);
-  const unsigned long length = GetPostscriptString(line, code.data(), kQuotesStringSizeLimit);
-  result.code.assign(code.data(), code.data() + length);
+  if (!valueBuffer_) valueBuffer_ = std::make_unique<char[]>(kQuotesStringSizeLimit);
+  const unsigned long length = GetPostscriptString(line, valueBuffer_.get(), kQuotesStringSizeLimit);
+  result.code = std::string_view(valueBuffer_.get(), length);
   return result;
 }
 
@@ -344,7 +344,7 @@ KRTPPD::ErrorPtr KRTPPD::ParseBooleanControl(char const* controlKeyword, std::st
           state.text = std::make_unique<CString>(
               DisplayName(option.translation->c_str(), option.option.c_str()).c_str());
         }
-        state.code = std::move(option.code);
+        state.code.assign(option.code.begin(), option.code.end());
         return nullptr;
       },
       closed);

@@ -92,8 +92,13 @@ bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool 
   if (ended_at_line_feed && n > 0 && out[n - 1] == '\r') out[--n] = '\0';
   if (n == 0) return false;
   if (strip) {
-    StripLeadingWhiteSpace(out);
-    StripTrailingWhiteSpace(out);
+    // As StripLeadingWhiteSpace then StripTrailingWhiteSpace, without measuring the text twice.
+    size_t last = strnlen(out, n);
+    size_t first = 0;
+    while (first < last && is_blank(out[first])) ++first;
+    while (last > first && is_blank(out[last - 1])) --last;
+    if (first > 0) std::memmove(out, out + first, last - first);
+    out[last - first] = '\0';
   }
   return true;
 }
