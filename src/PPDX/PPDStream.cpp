@@ -1,6 +1,7 @@
 #include "PPDX/PPDStream.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "PPDX/PPDX.h"
@@ -10,6 +11,13 @@
 namespace {
 constexpr char kEndMarker[] = "*% End of PPD file";
 constexpr size_t kEndMarkerLength = sizeof kEndMarker - 1;  // 18 bytes
+
+// The bytes that end what GetLine reads: the line ends and the 0xFF end-of-file byte.
+constexpr auto kEndsLine = [] {
+  std::array<bool, 256> table{};
+  table['\n'] = table['\r'] = table[0xFF] = true;
+  return table;
+}();
 }  // namespace
 
 PPDStream::PPDStream() = default;
@@ -62,7 +70,7 @@ bool PPDStream::GetLine(char* out) {
   const size_t available = static_cast<size_t>(end_ - current_);
   const unsigned char* stop = current_ + std::min(room, available);
   const unsigned char* p = current_;
-  while (p < stop && *p != '\n' && *p != '\r' && *p != 0xFF) ++p;
+  while (p < stop && !kEndsLine[*p]) ++p;
   const size_t n = static_cast<size_t>(p - current_);
   std::memcpy(out, current_, n);
   out[n] = '\0';

@@ -93,7 +93,8 @@ bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool 
   if (n == 0) return false;
   if (strip) {
     // As StripLeadingWhiteSpace then StripTrailingWhiteSpace, without measuring the text twice.
-    size_t last = strnlen(out, n);
+    size_t last = 0;
+    while (last < n && out[last] != '\0') ++last;
     size_t first = 0;
     while (first < last && is_blank(out[first])) ++first;
     while (last > first && is_blank(out[last - 1])) --last;
