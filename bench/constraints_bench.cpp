@@ -2,9 +2,16 @@
 // 15 constraint lines per key (a third of them with an open option, which Resolve() expands), and
 // a current option for every key. Measures one query and the re-check that the quick-access pane
 // does after one change (99 pop-ups of 10 items, every item asked), at several key counts.
+//
+// Also measures what the parser spends on the store for the parse benchmark's generated vendor
+// PPDs (the same constraint lines, read from the same generator): filling it (options of every
+// control, constraint lines, Resolve()), the heap the filled store holds, and destroying it.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -12,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "LargeVendorPPD.h"
 #include "constraints/UIConstraints.h"
 
 namespace {
@@ -209,7 +217,139 @@ void BM_QuickAccessRecheck(benchmark::State& state) {
   state.counters["pairs"] = static_cast<double>(store.pairs);
 }
 
+// What the parser hands the store for one generated vendor PPD, in the order it hands it over.
+struct ParserInput {
+  struct Control {
+    std::string keyword;
+    std::vector<std::string> options;
+    std::string current;  // the default the control reports when it is built
+  };
+  struct Line {
+    std::string key1, option1, key2, option2;
+  };
+  std::vector<Control> controls;  // pop-ups, then booleans, in file order
+  std::vector<Line> lines;
+};
+
+// The controls of the shape, and the constraint lines of the generated text, split into words as
+// the parser splits them (a second word with an asterisk is key2, the option left open).
+ParserInput InputFor(const ppdbench::VendorPPDShape& shape) {
+  ParserInput input;
+  char text[32];
+  for (int i = 0; i < shape.popups; ++i) {
+    std::snprintf(text, sizeof text, "*KRPopup%04d", i);
+    ParserInput::Control control{text, {"None"}, "None"};
+    for (int o = 1; o < shape.optionsPerPopup; ++o) {
+      control.options.push_back("Opt" + std::to_string(o));
+    }
+    input.controls.push_back(std::move(control));
+  }
+  for (int i = 0; i < shape.booleans; ++i) {
+    std::snprintf(text, sizeof text, "*KRBool%04d", i);
+    input.controls.push_back({text, {"True", "False"}, "False"});
+  }
+  const std::string ppd = ppdbench::MakeVendorPPD(shape);
+  const std::string prefix = "*UIConstraints:";
+  for (size_t at = ppd.find(prefix); at != std::string::npos; at = ppd.find(prefix, at + 1)) {
+    const size_t end = ppd.find('\n', at);
+    std::vector<std::string> words;
+    size_t p = at + prefix.size();
+    while (p < end) {
+      while (p < end && (ppd[p] == ' ' || ppd[p] == '\t')) ++p;
+      size_t q = p;
+      while (q < end && ppd[q] != ' ' && ppd[q] != '\t') ++q;
+      if (q > p) words.push_back(ppd.substr(p, q - p));
+      p = q;
+    }
+    words.resize(4);
+    ParserInput::Line line;
+    line.key1 = words[0];
+    if (!words[1].empty() && words[1][0] == '*') {
+      line.key2 = words[1];
+      line.option2 = words[2];
+    } else {
+      line.option1 = words[1];
+      line.key2 = words[2];
+      line.option2 = words[3];
+    }
+    input.lines.push_back(std::move(line));
+  }
+  return input;
+}
+
+const ParserInput& InputFor(int popups) {
+  static std::map<int, ParserInput> inputs;
+  auto found = inputs.find(popups);
+  if (found != inputs.end()) return found->second;
+  const ppdbench::VendorPPDShape shape =
+      popups == 2000 ? ppdbench::VendorPPDShape{2000, 10, 400, 100, 100, 30000}
+                     : ppdbench::VendorPPDShape{200, 10, 40, 10, 10, 3000};
+  return inputs.emplace(popups, InputFor(shape)).first->second;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Fills the store as the parser does: every control reports its default and its options while
+// the file is read, the constraint lines follow, then Resolve(). Adds the time of each step.
+void Fill(UIConstraints& ui, const ParserInput& input, Clock::duration* options,
+          Clock::duration* lines, Clock::duration* resolve) {
+  const auto t0 = Clock::now();
+  for (const ParserInput::Control& control : input.controls) {
+    ui.UpdateKVCache(control.keyword.c_str(), control.current.c_str());
+    for (const std::string& option : control.options) {
+      ui.KVSInsert(control.keyword.c_str(), option.c_str());
+    }
+  }
+  const auto t1 = Clock::now();
+  for (const ParserInput::Line& line : input.lines) {
+    ui.Add(line.key1.c_str(), line.option1.c_str(), line.key2.c_str(), line.option2.c_str(), false);
+  }
+  const auto t2 = Clock::now();
+  ui.Resolve();
+  const auto t3 = Clock::now();
+  *options += t1 - t0;
+  *lines += t2 - t1;
+  *resolve += t3 - t2;
+}
+
+size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+double Ms(Clock::duration d, int64_t n) {
+  return std::chrono::duration<double, std::milli>(d).count() / static_cast<double>(n);
+}
+
+// The store of the parse benchmark's "large" (2,000 pop-ups) or "small" (200) PPD: filled, then
+// destroyed. Counters: the mean time of each fill step and of the destruction, and the heap the
+// filled store holds.
+void BM_ParserFill(benchmark::State& state) {
+  const ParserInput& input = InputFor(static_cast<int>(state.range(0)));
+  Clock::duration options{}, lines{}, resolve{}, destroy{};
+  int64_t n = 0;
+  size_t held = 0;
+  for (auto _ : state) {
+    const size_t before = HeapInUse();
+    auto ui = std::make_unique<UIConstraints>();
+    Fill(*ui, input, &options, &lines, &resolve);
+    held = HeapInUse() - before;
+    const auto t0 = Clock::now();
+    ui.reset();
+    destroy += Clock::now() - t0;
+    ++n;
+  }
+  state.counters["KVSInsert_ms"] = Ms(options, n);
+  state.counters["Add_ms"] = Ms(lines, n);
+  state.counters["Resolve_ms"] = Ms(resolve, n);
+  state.counters["fill_ms"] = Ms(options + lines + resolve, n);
+  state.counters["destroy_ms"] = Ms(destroy, n);
+  state.counters["MiB"] = static_cast<double>(held) / (1 << 20);
+}
+
 }  // namespace
+
+BENCHMARK(BM_ParserFill)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // Key counts: 200, 2,000 (30,000 lines) and 20,000.
 BENCHMARK(BM_IsKVConstrained<PopupQuestions>)

@@ -1,23 +1,25 @@
 #include "constraints/ConstraintsEngine.h"
 
 #include <algorithm>
+#include <span>
 
 namespace {
 
 using KV = ConstraintsEngine::KV;
+using Pairs = ConstraintForest::Pairs;
 
 // The options of `key` that a list names, sorted, for membership tests.
-std::vector<long> OptionsNamedFor(long key, const std::vector<KV>& pairs) {
+std::vector<long> OptionsNamedFor(long key, Pairs pairs) {
   std::vector<long> options;
-  for (const KV& kv : pairs) {
-    if (kv.first == key) options.push_back(kv.second);
+  for (const ConstraintForest::Pair& pair : pairs) {
+    if (pair.key == key) options.push_back(pair.option);
   }
   std::sort(options.begin(), options.end());
   return options;
 }
 
 // The distinct options that a list names for `key`, sorted.
-std::vector<long> OptionSet(long key, const std::vector<KV>& pairs) {
+std::vector<long> OptionSet(long key, Pairs pairs) {
   std::vector<long> options = OptionsNamedFor(key, pairs);
   options.erase(std::unique(options.begin(), options.end()), options.end());
   return options;
@@ -58,25 +60,18 @@ ConstraintsEngine::Result ConstraintsEngine::Test(KVCache const* delta) const {
   }
   for (long i = 0; i < delta->size(); ++i) {
     const KV asked = delta->GetKV(i);
-    // One option's list is read in place; option -1 needs the key's lists joined.
-    std::unique_ptr<ItemConstraintList> joined;
-    const ItemConstraintList* excluded = nullptr;
-    if (asked.second == -1) {
-      joined = constraints_->GetConstraintList(asked.first, asked.second);
-      excluded = joined.get();
-    } else {
-      excluded = constraints_->FindList(asked.first, asked.second);
-    }
-    if (excluded == nullptr) continue;
-    const std::vector<KV>& pairs = excluded->pairs();
+    // Option -1 stands for every option of the key: its lists joined, ascending by option.
+    const Pairs pairs = asked.second == -1 ? constraints_->ExcludedByAnyOption(asked.first)
+                                           : constraints_->Excluded(asked.first, asked.second);
     for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-      const KV conflict = *it;
+      const KV conflict = it->kv();
       if (!WorkingSetHolds(conflict, overlay)) continue;
       result.first.add(conflict);
-      const std::vector<long>* options = keys_ ? keys_->GetItems(conflict.first) : nullptr;
-      if (options == nullptr) continue;
+      const std::span<const long> options =
+          keys_ ? keys_->Options(conflict.first) : std::span<const long>();
+      if (options.empty()) continue;
       const std::vector<long> also_excluded = OptionsNamedFor(conflict.first, pairs);
-      for (auto option = options->rbegin(); option != options->rend(); ++option) {
+      for (auto option = options.rbegin(); option != options.rend(); ++option) {
         if (*option == conflict.second ||
             std::binary_search(also_excluded.begin(), also_excluded.end(), *option)) {
           continue;
@@ -97,16 +92,10 @@ bool ConstraintsEngine::IsConstrained(long key, long option) const {
     }
     return CurrentHolds(kv);
   };
-  auto any_held = [&](const ItemConstraintList& list) {
-    return std::any_of(list.pairs().begin(), list.pairs().end(), held);
-  };
-  if (option != -1) {
-    const ItemConstraintList* list = constraints_->FindList(key, option);
-    return list != nullptr && any_held(*list);
-  }
-  const KeyConstraintTree* tree = constraints_->FindTree(key);
-  return tree != nullptr && std::any_of(tree->Lists().begin(), tree->Lists().end(),
-                                        [&](const auto& entry) { return any_held(*entry.second); });
+  const Pairs pairs =
+      option == -1 ? constraints_->ExcludedByAnyOption(key) : constraints_->Excluded(key, option);
+  return std::any_of(pairs.begin(), pairs.end(),
+                     [&](const ConstraintForest::Pair& pair) { return held(pair.kv()); });
 }
 
 ConstraintsEngine::Result ConstraintsEngine::Solve(KVCache* delta, bool keepDelta) {
@@ -167,14 +156,10 @@ KVCache ConstraintsEngine::TestLockedStatus(KVCache* alternatives) const {
 KVCache ConstraintsEngine::ListCurrentConstraints(long key) const {
   KVCache result;
   if (key < 0 || keys_ == nullptr || constraints_ == nullptr) return result;
-  const std::vector<long>* options = keys_->GetItems(key);
-  const KeyConstraintTree* tree = constraints_->FindTree(key);
-  if (options == nullptr || tree == nullptr) return result;
-  for (long option : *options) {
-    const ItemConstraintList* list = tree->FindList(option);
-    if (list == nullptr) continue;
-    if (std::any_of(list->pairs().begin(), list->pairs().end(),
-                    [&](const KV& kv) { return CurrentHolds(kv); })) {
+  for (long option : keys_->Options(key)) {
+    const Pairs pairs = constraints_->Excluded(key, option);
+    if (std::any_of(pairs.begin(), pairs.end(),
+                    [&](const ConstraintForest::Pair& pair) { return CurrentHolds(pair.kv()); })) {
       result.add({key, option});
     }
   }
@@ -184,22 +169,18 @@ KVCache ConstraintsEngine::ListCurrentConstraints(long key) const {
 KVCache ConstraintsEngine::ListBlockingConstraints(long key1, long option1, long key2) const {
   KVCache result;
   if (key1 < 0 || option1 < 0 || key2 < 0 || keys_ == nullptr) return result;
-  const std::vector<long>* options1 = keys_->GetItems(key1);
-  if (options1 == nullptr) return result;
+  const std::span<const long> options1 = keys_->Options(key1);
+  if (options1.empty()) return result;
   std::vector<long> others;
-  for (long option : *options1) {
+  for (long option : options1) {
     if (option >= 0 && option != option1) others.push_back(option);
   }
   std::sort(others.begin(), others.end());
   others.erase(std::unique(others.begin(), others.end()), others.end());
 
-  const std::vector<long>* options2 = keys_->GetItems(key2);
-  if (options2 == nullptr) return result;
-  const KeyConstraintTree* tree = constraints_ ? constraints_->FindTree(key2) : nullptr;
-  for (long option : *options2) {
-    const ItemConstraintList* list = tree ? tree->FindList(option) : nullptr;
-    const std::vector<long> excluded = list ? OptionSet(key1, list->pairs()) : std::vector<long>();
-    if (excluded == others) result.add({key2, option});
+  for (long option : keys_->Options(key2)) {
+    const Pairs pairs = constraints_ ? constraints_->Excluded(key2, option) : Pairs();
+    if (OptionSet(key1, pairs) == others) result.add({key2, option});
   }
   return result;
 }
@@ -207,15 +188,12 @@ KVCache ConstraintsEngine::ListBlockingConstraints(long key1, long option1, long
 KVCache ConstraintsEngine::ListScreenedConstraints(KVCache const& set, bool exact, long key) const {
   KVCache result;
   if (key < 0 || keys_ == nullptr || constraints_ == nullptr) return result;
-  const std::vector<long>* options = keys_->GetItems(key);
-  const KeyConstraintTree* tree = constraints_->FindTree(key);
-  if (options == nullptr || tree == nullptr) return result;
-  for (long option : *options) {
-    const ItemConstraintList* list = tree->FindList(option);
-    if (list == nullptr) continue;
+  for (long option : keys_->Options(key)) {
+    const Pairs pairs = constraints_->Excluded(key, option);
+    if (pairs.empty()) continue;
     KVCache screened;
-    for (const KV& kv : list->pairs()) {
-      if (set.Lookup(kv) >= 0) screened.add(kv);
+    for (const ConstraintForest::Pair& pair : pairs) {
+      if (set.Lookup(pair.kv()) >= 0) screened.add(pair.kv());
     }
     if (screened.size() > 0 && (!exact || screened == set)) result.Insert(key, option);
   }

@@ -62,6 +62,11 @@ class UIConstraints {
 
  private:
   ConstraintsEngine& Engine();
+  // strings_.Insert(key), answered without hashing when the key is the last one interned here: the
+  // parser hands over a control's default and then each of its options with the same key.
+  long InternKey(char const* key);
+  // Expands the waiting lines into the forests and empties the waiting list.
+  void ExpandDeferred();
   ConstraintForest& ForestFor(bool isRequires) { return isRequires ? requires_ : constraints_; }
 
   ConstraintForest constraints_;
@@ -71,4 +76,5 @@ class UIConstraints {
   KVCache current_;
   KeyForest keyOptions_;
   std::vector<SpecialConstraint> deferred_;
+  long lastKey_ = -1;  // id of the last key given to InternKey
 };

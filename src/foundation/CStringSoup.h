@@ -1,12 +1,17 @@
 // CStringSoup: an interning table of C strings. Each distinct text is stored once, as an owned
 // copy, and is known by its index, which is its position in insertion order and never changes
 // until Clear().
+//
+// The constraint store interns every key and option of every constraint line of a PPD, tens of
+// thousands of times for a large one, mostly texts already present. So the copies live in a few
+// large blocks rather than one allocation each, and the index is one array of slots probed in
+// place, each holding a text's hash, index and first bytes: finding a present text costs one hash
+// of its bytes and, for most texts, the read of one slot.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class CStringSoup {
@@ -28,10 +33,32 @@ class CStringSoup {
   virtual size_t size() const;
 
  private:
-  struct FreeDeleter {
-    void operator()(char* p) const;
+  // One slot of the index: the text's hash (its low 32 bits), its index (-1 when the slot is
+  // free), its copy, and its first bytes, so that a probe for a short text reads nothing else.
+  struct Slot {
+    uint32_t hash = 0;
+    int32_t index = -1;
+    char const* text = nullptr;
+    char head[16] = {};  // zero-padded after the NUL
   };
-  std::vector<std::unique_ptr<char, FreeDeleter>> strings_;
-  // Index of every stored text, so that Insert and Find do not walk the table.
-  std::unordered_map<std::string_view, long> index_;
+  // A text being looked up, as a slot would describe it.
+  struct Text {
+    char const* bytes;
+    size_t length;
+    uint64_t hash;
+    char head[16] = {};
+  };
+  static Text Describe(char const* text);
+  // Where the text is in the index (when present) or where it would go (a free slot).
+  [[nodiscard]] size_t Probe(const Text& text) const;
+  // A copy of the text in the current block (a new block when it is full).
+  char* Copy(char const* text, size_t length);
+  void Rehash(size_t capacity);
+
+  std::vector<char const*> strings_;  // by index, pointing into blocks_
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* free_ = nullptr;  // unused room at the end of the last block
+  size_t room_ = 0;
+  // Open addressing with linear probing; the capacity is a power of two, at most 3/4 used.
+  std::vector<Slot> slots_;
 };
