@@ -60,34 +60,46 @@ unsigned int PPDX::GetStringTextEncoding() const {
 }
 
 bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool strip) {
-  // The delimiters as a bit set, so that each byte costs one test.
-  uint32_t is_delimiter[8] = {};
-  for (const char* d = delimiters; *d != '\0'; ++d) {
-    const auto byte = static_cast<unsigned char>(*d);
-    is_delimiter[byte >> 5] |= 1u << (byte & 31);
-  }
+  // The bytes that stop the scan as a bit set: the delimiters and the two line-end bytes.
+  uint32_t stops[8] = {};
+  auto mark = [&stops](unsigned char byte) { stops[byte >> 5] |= 1u << (byte & 31); };
+  auto stops_at = [&stops](unsigned char byte) { return (stops[byte >> 5] >> (byte & 31)) & 1u; };
+  for (const char* d = delimiters; *d != '\0'; ++d) mark(static_cast<unsigned char>(*d));
+  const bool cr_is_delimiter = stops['\r' >> 5] & (1u << ('\r' & 31));
+  mark('\n');
+  mark('\r');
 
-  const unsigned char* p = stream.Current();
+  const unsigned char* const start = stream.Current();
   const unsigned char* const end = stream.End();
-  size_t n = 0;
+  const unsigned char* p = start;
+  // At most 255 bytes are stored; the token is the bytes before its terminator.
+  const unsigned char* const limit =
+      start == nullptr ? start : (end - start > 255 ? start + (kLineSizeLimit - 1) : end);
   bool ended_at_line_feed = false;
   bool reached_end = false;
-  while (n < kLineSizeLimit - 1) {
-    if (p == nullptr || p >= end) {
-      reached_end = true;
+  const unsigned char* token_end = nullptr;
+  for (;;) {
+    while (p < limit && !stops_at(*p)) ++p;
+    if (p == limit) {
+      // Out of room (the token ends) or out of data (one more read finds the end).
+      reached_end = limit == end && limit - start < static_cast<long>(kLineSizeLimit - 1);
+      token_end = p;
       break;
     }
-    const unsigned char c = *p++;
-    if (c == '\n') {
-      ended_at_line_feed = true;
-      break;
+    const unsigned char c = *p;
+    const bool lf_follows = p + 1 < end && p[1] == '\n';
+    if (c == '\r' && lf_follows && !cr_is_delimiter) {
+      ++p;  // a CR before an LF is part of the token; the LF ends it below
+      continue;
     }
-    if (c == '\r' && (p >= end || *p != '\n')) break;
-    if (is_delimiter[c >> 5] & (1u << (c & 31))) break;
-    out[n++] = static_cast<char>(c);
+    token_end = p++;  // the terminator is consumed, not stored
+    ended_at_line_feed = c == '\n';
+    break;
   }
   stream.Advance(p, reached_end);
 
+  size_t n = static_cast<size_t>(token_end - start);
+  if (n > 0) std::memcpy(out, start, n);
   out[n] = '\0';
   if (ended_at_line_feed && n > 0 && out[n - 1] == '\r') out[--n] = '\0';
   if (n == 0) return false;
