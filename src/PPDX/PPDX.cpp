@@ -14,6 +14,45 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// The bytes that stop NextToken's scan as a bit set: the delimiters and the two line-end bytes.
+struct StopSet {
+  uint32_t bits[8] = {};
+  bool crIsDelimiter = false;
+};
+
+constexpr StopSet MakeStopSet(const char* delimiters) {
+  StopSet set;
+  auto mark = [&set](unsigned char byte) { set.bits[byte >> 5] |= 1u << (byte & 31); };
+  for (const char* d = delimiters; *d != '\0'; ++d) {
+    mark(static_cast<unsigned char>(*d));
+    if (*d == '\r') set.crIsDelimiter = true;
+  }
+  mark('\n');
+  mark('\r');
+  return set;
+}
+
+// The sets of the shared delimiter strings are made once; any other string gets its own.
+const StopSet& StopSetFor(const char* delimiters) {
+  static constexpr StopSet kMain = MakeStopSet(kMainKeywordDelimiters);
+  static constexpr StopSet kOption = MakeStopSet(kOptionKeywordDelimiters);
+  static constexpr StopSet kTranslation = MakeStopSet(kTranslationStringDelimiters);
+  static constexpr StopSet kFlag = MakeStopSet(kFlagKeywordDelimiters);
+  static constexpr StopSet kEndOfLine = MakeStopSet(kEndofLineDelimiters);
+  static constexpr StopSet kRange = MakeStopSet(kRangeStringDelimiters);
+  static constexpr StopSet kConstraint = MakeStopSet(kConstraintDelimiters);
+  if (delimiters == kMainKeywordDelimiters) return kMain;
+  if (delimiters == kOptionKeywordDelimiters) return kOption;
+  if (delimiters == kTranslationStringDelimiters) return kTranslation;
+  if (delimiters == kFlagKeywordDelimiters) return kFlag;
+  if (delimiters == kEndofLineDelimiters) return kEndOfLine;
+  if (delimiters == kRangeStringDelimiters) return kRange;
+  if (delimiters == kConstraintDelimiters) return kConstraint;
+  thread_local StopSet other;
+  other = MakeStopSet(delimiters);
+  return other;
+}
+
 // Reads the next line of a value that continues past its first line: skips empty lines and
 // answers false when the file has no further line. A line that GetLine cuts (at 255 bytes or at
 // the end of the file) still counts as a line.
@@ -60,14 +99,11 @@ unsigned int PPDX::GetStringTextEncoding() const {
 }
 
 bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool strip) {
-  // The bytes that stop the scan as a bit set: the delimiters and the two line-end bytes.
-  uint32_t stops[8] = {};
-  auto mark = [&stops](unsigned char byte) { stops[byte >> 5] |= 1u << (byte & 31); };
-  auto stops_at = [&stops](unsigned char byte) { return (stops[byte >> 5] >> (byte & 31)) & 1u; };
-  for (const char* d = delimiters; *d != '\0'; ++d) mark(static_cast<unsigned char>(*d));
-  const bool cr_is_delimiter = stops['\r' >> 5] & (1u << ('\r' & 31));
-  mark('\n');
-  mark('\r');
+  const StopSet& stop_set = StopSetFor(delimiters);
+  auto stops_at = [&stop_set](unsigned char byte) {
+    return (stop_set.bits[byte >> 5] >> (byte & 31)) & 1u;
+  };
+  const bool cr_is_delimiter = stop_set.crIsDelimiter;
 
   const unsigned char* const start = stream.Current();
   const unsigned char* const end = stream.End();
