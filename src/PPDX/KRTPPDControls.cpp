@@ -298,18 +298,14 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
   const bool installable =
       group != nullptr && group->Keyword() != nullptr &&
       std::strcmp(group->Keyword(), "KRPPInstallableOptions") == 0;
-  std::vector<std::string> option_keywords;
-  PointerList item_list;
-  for (auto& item : items) {
-    if (item->Keyword() != nullptr) option_keywords.emplace_back(item->Keyword());
-    item_list.PushBack(item.release());
-  }
   auto* popup = new PPDXPopupControl(
-      controlKeyword, std::move(name), flags, true, multipleChoice, installable, item_list,
+      controlKeyword, std::move(name), flags, true, multipleChoice, installable, std::move(items),
       default_keyword ? new CString(default_keyword->c_str()) : nullptr, constraints_.get());
   flags.MakeEmpty();
   SetupControl(group, popup, true);
-  for (const auto& option : option_keywords) constraints_->KVSInsert(controlKeyword, option.c_str());
+  for (_PopupItem* item = popup->FirstItem(); item != nullptr; item = popup->NextItem()) {
+    if (item->Keyword() != nullptr) constraints_->KVSInsert(controlKeyword, item->Keyword());
+  }
   return nullptr;
 }
 

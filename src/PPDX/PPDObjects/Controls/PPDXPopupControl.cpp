@@ -47,6 +47,20 @@ PPDXPopupControl::PPDXPopupControl(char const* keyword, std::string name, Pointe
   if (defaultKeyword_) SetKeywordSelect(*defaultKeyword_, true);
 }
 
+PPDXPopupControl::PPDXPopupControl(char const* keyword, std::string name, PointerList& flags,
+                                   bool visible, bool multipleChoice, bool installable,
+                                   std::vector<std::unique_ptr<_PopupItem>> items,
+                                   CString* defaultKeyword, UIConstraints* constraints)
+    : PPDXControl(keyword, std::move(name), flags, nullptr, 0, visible, constraints),
+      multipleChoice_(multipleChoice),
+      installable_(installable),
+      defaultKeyword_(defaultKeyword),
+      items_(std::move(items)) {
+  SetType(kPopupControl);
+  std::erase(items_, nullptr);
+  if (defaultKeyword_) SetKeywordSelect(*defaultKeyword_, true);
+}
+
 PPDXPopupControl::~PPDXPopupControl() = default;
 
 _PopupItem* PPDXPopupControl::FirstItem() {

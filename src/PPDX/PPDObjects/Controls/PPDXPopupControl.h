@@ -22,6 +22,11 @@ class PPDXPopupControl : public PPDXControl {
   PPDXPopupControl(char const* keyword, std::string name, PointerList& flags, bool visible,
                    bool multipleChoice, bool installable, PointerList& items,
                    CString* defaultKeyword, UIConstraints* constraints);
+  // The same with the items already held; the parser hands them over without a list.
+  PPDXPopupControl(char const* keyword, std::string name, PointerList& flags, bool visible,
+                   bool multipleChoice, bool installable,
+                   std::vector<std::unique_ptr<_PopupItem>> items, CString* defaultKeyword,
+                   UIConstraints* constraints);
   ~PPDXPopupControl() override;
 
   [[nodiscard]] long ItemCount() const { return static_cast<long>(items_.size()); }
