@@ -112,6 +112,22 @@ TEST_F(ParseErrors, EachMalformedLineGivesItsError) {
        "*%KRShortcut: *KR_PROP_WATERMARK\n*%KRShortcut: *Missing\n" + Popup("*A", {"x"}) +
            "*%KRShortcut: *A\n",
        {{PPDErr_BadShortcut, "*KR_PROP_WATERMARK"}, {PPDErr_BadShortcut, "*Missing"}}},
+      {"popup never closed",
+       "*%KRTFlags: *A Spooler\n*%KRTGroup: *A G\n*OpenUI *A/A: PickOne\n*DefaultA: x\n"
+       "*A x/X: \"\"\n",
+       {{PPDErr_PopupParsing, "*A"}, {PPDErr_NoControls, ""}}},
+      {"boolean never closed: no control, no error",
+       "*%KRTFlags: *B Spooler\n*%KRTGroup: *B G\n*OpenUI *B/B: Boolean\n*DefaultB: True\n",
+       {{PPDErr_NoControls, ""}}},
+      {"popup in a plain group",
+       "*%KRTGroupName: Plain/Plain: True\n*%KRTFlags: *A Spooler\n*%KRTGroup: *A Plain\n"
+       "*OpenUI *A/A: PickOne\n*DefaultA: x\n*A x/X: \"\"\n*CloseUI: *A\n",
+       {{PPDErr_InvalidParent, "*A"}, {PPDErr_NoControls, ""}}},
+      {"range without translation",
+       "*%KRTFlags: *KRCopies Spooler\n*%KRTGroup: *KRCopies G\n*%KRTRange: *KRCopies\n",
+       {{PPDErr_RangeParsing, "*KRCopies"}, {PPDErr_NoControls, ""}}},
+      {"job note without keyword", "*%KRTJobNote:\n" + Popup("*A", {"x"}),
+       {{PPDErr_JobNoteParsing, ""}}},
       {"header 4.2", "", {{PPDErr_NotPPDFile, ""}, {PPDErr_NoPropertyPages, ""},
                           {PPDErr_NoGroups, ""}, {PPDErr_NoControls, ""}}, 3, false},
   };
