@@ -5,25 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include "KVCacheTestHelpers.h"
+
 #include <random>
 #include <utility>
 #include <vector>
 
 namespace {
 
-using KV = std::pair<long, long>;
-
-KVCache Make(const std::vector<KV>& pairs) {
-  KVCache cache;
-  for (const KV& kv : pairs) cache.add(kv);
-  return cache;
-}
-
-std::vector<KV> Entries(const KVCache& cache) {
-  std::vector<KV> out;
-  for (long i = 0; i < cache.size(); ++i) out.push_back(cache.GetKV(i));
-  return out;
-}
+using constraints_test::Entries;
+using constraints_test::KV;
+using constraints_test::Make;
 
 // Key ids 1..3, each with options key*10 + 0..3; every key starts at option 0.
 struct World {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "KVCacheTestHelpers.h"
+
 #include <deque>
 #include <iterator>
 #include <random>
@@ -12,19 +14,9 @@
 
 namespace {
 
-using KV = std::pair<long, long>;
-
-KVCache Make(const std::vector<KV>& pairs) {
-  KVCache cache;
-  for (const KV& kv : pairs) cache.add(kv);
-  return cache;
-}
-
-std::vector<KV> Entries(const KVCache& cache) {
-  std::vector<KV> out;
-  for (long i = 0; i < cache.size(); ++i) out.push_back(cache.GetKV(i));
-  return out;
-}
+using constraints_test::Entries;
+using constraints_test::KV;
+using constraints_test::Make;
 
 }  // namespace
 
