@@ -167,3 +167,15 @@ char* replaceAll(char const* text, char const* what, char const* with) {
   std::strcpy(out, in);
   return result;
 }
+
+double decimalValue(std::string_view text) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+  if (p < end && *p == '+') ++p;
+  const char* digits = p < end && *p == '-' ? p + 1 : p;
+  if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return 0;
+  double value = 0;
+  if (std::from_chars(p, end, value).ec != std::errc()) return 0;
+  return value;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cwchar>
+#include <string_view>
 
 // Room that num2String and float2String may write, NUL included.
 inline constexpr size_t kNum2StringSize = 12;
@@ -30,6 +31,10 @@ char* float2String(char* buf, float value);
 // after the digits is ignored. 0 for a null text or one that does not start with a number; a
 // value beyond the range of int gives INT_MAX or INT_MIN. Independent of the locale.
 int string2Number(char const* text);
+
+// The decimal number at the start of the text (after white space, with an optional sign), read
+// the same in every locale; 0 when the text does not start with one.
+double decimalValue(std::string_view text);
 
 // Deletes the bytes of `str` from index `from` up to but not including `to`; an end beyond the
 // text stops at the text's end. Nothing happens for a null string, when `from` is negative, when

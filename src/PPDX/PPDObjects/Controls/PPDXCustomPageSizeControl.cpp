@@ -3,23 +3,11 @@
 #include <charconv>
 #include <string_view>
 
+#include "foundation/CStringUtils.h"
+
 namespace {
 
 constexpr char kCustomPageSizeName[] = "Custom Page Size";
-
-// The decimal number at the start of the text (after white space), read the same in every
-// locale; 0 when the text does not start with one.
-double decimal_value(std::string_view text) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
-  if (p < end && *p == '+') ++p;
-  const char* digits = p < end && *p == '-' ? p + 1 : p;
-  if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return 0;
-  double value = 0;
-  if (std::from_chars(p, end, value).ec != std::errc()) return 0;
-  return value;
-}
 
 std::string fixed6(float value) {
   char buffer[64];
@@ -54,7 +42,7 @@ std::optional<std::string> PPDXCustomPageSizeControl::CopyCurrentControlValueStr
 void PPDXCustomPageSizeControl::SetCurrentControlWithCFString(std::string const& value) {
   const std::string_view text = value;
   const size_t space = text.find(' ');
-  width_ = static_cast<float>(decimal_value(text));
+  width_ = static_cast<float>(decimalValue(text));
   height_ = static_cast<float>(
-      decimal_value(space == std::string_view::npos ? text : text.substr(space + 1)));
+      decimalValue(space == std::string_view::npos ? text : text.substr(space + 1)));
 }

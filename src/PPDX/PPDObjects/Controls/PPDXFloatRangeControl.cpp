@@ -5,24 +5,6 @@
 
 #include "foundation/CStringUtils.h"
 
-namespace {
-
-// The decimal number at the start of the text (after white space), read the same in every
-// locale; 0 when the text does not start with one.
-double decimal_value(std::string const& text) {
-  const char* p = text.c_str();
-  const char* end = p + text.size();
-  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
-  if (p < end && *p == '+') ++p;
-  const char* digits = p < end && *p == '-' ? p + 1 : p;
-  if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return 0;
-  double value = 0;
-  if (std::from_chars(p, end, value).ec != std::errc()) return 0;
-  return value;
-}
-
-}  // namespace
-
 PPDXFloatRangeControl::PPDXFloatRangeControl(char const* keyword, std::string name,
                                              PointerList& flags, unsigned char* code,
                                              double codeLength, double min, double max,
@@ -58,7 +40,7 @@ std::optional<std::string> PPDXFloatRangeControl::CopyCurrentControlValueString(
 }
 
 void PPDXFloatRangeControl::SetCurrentControlWithCFString(std::string const& value) {
-  SetValue(static_cast<float>(decimal_value(value)));
+  SetValue(static_cast<float>(decimalValue(value)));
 }
 
 long PPDXFloatRangeControl::PostScript(unsigned char* out) {
