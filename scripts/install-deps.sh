@@ -7,6 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcups2-dev cups-daemon
+  # The private CUPS server of the spooler tests: CUPS' own filters (pstops), the administration
+  # clients, ippeveprinter as the print server with the D-Bus and DNS-SD daemons it needs, and
+  # Ghostscript to check what the server received.
+  cups cups-client cups-ipp-utils dbus avahi-daemon ghostscript
   libgcrypt20-dev zlib1g-dev libplist-dev
   libcli11-dev nlohmann-json3-dev
   # Third-party PPDs that the real-PPD test parses (tests/realppd).

@@ -1,0 +1,60 @@
+// Printer: one CUPS destination (a print queue), as far as the panel needs it: whether it exists,
+// its device URI and state, its PPD, and command jobs for the spooler-side filter.
+//
+// Every call asks the CUPS server that libcups' defaults name (the CUPS_SERVER environment variable
+// or cupsSetServer), so tests point it at a private cupsd. Nothing is cached: each call asks anew.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+class Printer {
+ public:
+  // IPP printer-state values.
+  static constexpr int kStateIdle = 3;
+  static constexpr int kStateProcessing = 4;
+  static constexpr int kStateStopped = 5;
+  // IPP job-state value of a completed job.
+  static constexpr int kJobCompleted = 9;
+  // Document format of a command job.
+  static constexpr const char* kCommandFormat = "application/vnd.cups-command";
+
+  // `name` is a CUPS destination (queue) name; nothing is asked yet.
+  explicit Printer(std::string name);
+
+  [[nodiscard]] const std::string& Name() const { return name_; }
+  // True when the spooler knows the queue; false when it does not or cannot be reached.
+  [[nodiscard]] bool Exists() const;
+  // The queue's device-uri; "" when unknown or unreachable.
+  [[nodiscard]] std::string DeviceURI() const;
+  // printer-state: 3 idle, 4 processing, 5 stopped; 0 when it cannot be asked.
+  [[nodiscard]] int State() const;
+  // printer-state-message; "" when none or unreachable.
+  [[nodiscard]] std::string StateMessage() const;
+
+  // Fetches the queue's PPD (cupsGetPPD3) into a new private temporary file and returns its path;
+  // "" on failure with a one-line reason in *error (when given). The caller removes the file.
+  [[nodiscard]] std::string CopyPPD(std::string* error = nullptr) const;
+
+  struct SendResult {
+    int jobId = 0;       // > 0 on success
+    std::string error;   // why it failed, one line
+    explicit operator bool() const { return jobId > 0; }
+  };
+  // Submits `text` as one job of type application/vnd.cups-command titled `title` (the text is the
+  // document; an empty text is still one empty document). A refused job, an unknown queue or an
+  // unreachable spooler gives jobId 0 and the reason.
+  [[nodiscard]] SendResult SendCommand(std::string_view text, std::string_view title) const;
+
+  // IPP job-state of job `jobId` (3 pending .. 9 completed), asked directly (Get-Job-Attributes)
+  // so that its cost does not grow with the queue's job history; 0 when unknown or unreachable,
+  // with the reason in *error (when given).
+  [[nodiscard]] int JobState(int jobId, std::string* error = nullptr) const;
+
+ private:
+  std::string name_;
+};
+
+}  // namespace quill
