@@ -52,6 +52,24 @@ class OpenStepPlist {
   // The value under `key` in a dictionary; null when absent or when this is not a dictionary.
   [[nodiscard]] const OpenStepPlist* Find(std::string_view key) const;
 
+  // Building and writing values (OpenStepPlistWriter.cpp).
+  // An empty array or dictionary.
+  static OpenStepPlist MakeArray();
+  static OpenStepPlist MakeDictionary();
+  // Puts `value` under `key` in a dictionary (a present key keeps its place); false, with nothing
+  // changed, when this is not a dictionary.
+  bool Set(std::string key, OpenStepPlist value);
+  // Appends `value` to an array; false, with nothing changed, when this is not an array.
+  bool Append(OpenStepPlist value);
+  // The old-style text of the value, which Parse reads back as an equal value: strings unquoted
+  // when they are made only of the unquoted characters (and no '/'), else quoted with the
+  // escapes \\ \" \n \t \r \a \b \f \v and three octal digits for other control characters; other
+  // bytes, UTF-8 or not, are written as they are. Nested values are indented by four spaces.
+  [[nodiscard]] std::string ToText() const;
+
+  // Same type, same text, same keys and values in the same order.
+  friend bool operator==(const OpenStepPlist& a, const OpenStepPlist& b);
+
  private:
   class Parser;
   explicit OpenStepPlist(Type type) : type_(type) {}

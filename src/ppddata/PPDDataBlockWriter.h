@@ -49,7 +49,9 @@ inline constexpr std::size_t kDataBlockChunkSize = 158;
 // (where the first of them stood; when there was none, before a closing "*% End of" comment at
 // the end of the file, else at the end). An attribute of the block is a main keyword made of
 // `name` and a chunk number as "%04x" writes it, compared ignoring case as libcups does; a value
-// that goes on over several lines is removed whole.
+// that goes on over several lines is removed whole. Numbers of more than four digits are taken as
+// the block's only when its chunk ffff is present (else they belong to a block whose name ends in
+// a hex digit).
 [[nodiscard]] std::string ReplaceDataBlockLines(std::string_view ppdText, std::string_view name,
                                                 std::string_view blockLines);
 
