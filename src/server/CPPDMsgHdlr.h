@@ -1,4 +1,4 @@
-// CPPDMsgHdlr: reads one named data block that the spooler side stores in the queue's PPD.
+// CPPDMsgHdlr: reads and writes one named data block stored in the queue's PPD.
 //
 // The block name given is stored with the vendor prefix "KR" ("DriverPreference" lives in the
 // attributes KRDriverPreference0000, ...). The PPD file is opened, read and closed on every read;
@@ -19,6 +19,13 @@ class CPPDMsgHdlr {
   std::wstring GetStringData();
   // Reads the block as 8-bit text, every byte kept (NUL bytes included). Empty in the same cases.
   std::string GetCStringData();
+
+  // Stores `text` as the block (through ppdxWriteData, under the file's lock), a wide text as its
+  // 32-bit characters in host byte order, and keeps it as the last data. Returns the key's length
+  // on success; -1 for an empty text or path, a text over 16,777,216 bytes or no memory; -2 when
+  // the PPD file cannot be opened, locked, read or written.
+  int Commit(const std::wstring& text);
+  int Commit(const std::string& text);
 
   // Drops the kept wide text; returns its former length, or -1 when it was empty.
   int Discard();
