@@ -125,13 +125,27 @@ KRTMeridiaPrinterPList::Record KRTMeridiaPrinterPList::RecordAt(uint32_t start) 
         break;
       }
       auto header = HeaderOf(text);
-      // The header's lines and the end marker must all be in the array.
-      if (!header || static_cast<uint64_t>(at) + 1 + header->second >= size) {
+      // The header's lines and the end marker must all be in the array, and the lines must be
+      // strings: a count that runs into the next record (whose switch is a boolean) is wrong.
+      bool fits = header && static_cast<uint64_t>(at) + 1 + header->second < size;
+      for (uint32_t line = at + 1; fits && line <= at + static_cast<uint32_t>(header->second);
+           ++line) {
+        fits = plist_get_node_type(item(line)) == PLIST_STRING && !IsRecordStart(line);
+      }
+      if (!fits) {
         record.intact = false;
         record.end = end_at_marker(at);
         break;
       }
-      at += 1 + static_cast<uint32_t>(header->second);
+      uint32_t next = at + 1 + static_cast<uint32_t>(header->second);
+      std::optional<std::string> after = StringOf(item(next));
+      if (after != kDataEnd && !HeaderOf(after)) {
+        // The lines are not followed by another block or the end: the count is wrong.
+        record.intact = false;
+        record.end = end_at_marker(at);
+        break;
+      }
+      at = next;
     }
   } else if (record.form == "0") {
     record.end = start + 4;
