@@ -21,3 +21,15 @@ inline constexpr int kKRPDERecordBufferSize = 4096;
 // -1: `out` or `outLen` is null.
 // A record longer than the buffer is cut at a UTF-8 character boundary to fit.
 int KRPDEDataRead(char const* name, char* out, int* outLen);
+
+// Stores the current user's record `text` (see PopupJnRecord.h for how it is built): reads the
+// "PopupJnData" block of the current PPD, sets the user's entry (keeping every other user's) and
+// sends the dictionary's old-style text to the current printer as "command_PopupJnData", whose
+// filter stores the block. It does not wait for the filter. `name` is not used. Answers:
+//  0: sent;
+//  1: there is no current PPD path (nothing read or sent);
+//  2: the PPD does not open, or the stored block is not a dictionary (nothing sent, so no other
+//     user's record is lost);
+//  3: there is no current printer, or the send failed;
+// -1: `text` is null.
+int KRPDEDataWrite(char const* name, char const* text);
