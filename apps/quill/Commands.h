@@ -13,5 +13,7 @@ inline constexpr int kExitUsageError = 2;  // missing file, bad argument
 void AddHeaderCommand(CLI::App& app, int& status);
 // tree, check and lint.
 void AddPPDCommands(CLI::App& app, int& status);
+// queue add and queue remove.
+void AddQueueCommands(CLI::App& app, int& status);
 
 }  // namespace quill::cli

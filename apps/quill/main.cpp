@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   int status = quill::cli::kExitOk;
   quill::cli::AddHeaderCommand(app, status);
   quill::cli::AddPPDCommands(app, status);
+  quill::cli::AddQueueCommands(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

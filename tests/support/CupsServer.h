@@ -60,7 +60,7 @@ class CupsServer {
   [[nodiscard]] int CupsPort() const { return cups_port_; }
   // cupsd's domain socket.
   [[nodiscard]] std::string CupsSocket() const;
-  // The print server: "ipp://localhost:<port>/ipp/print".
+  // The print server: "ipp://localhost:<port>/ipp/print?snmp=false".
   [[nodiscard]] std::string PrintServerURI() const;
   // An IPP address on loopback where nothing listens (for tests of an unreachable server).
   [[nodiscard]] std::string UnreachableURI() const;

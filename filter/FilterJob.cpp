@@ -1,0 +1,48 @@
+#include "FilterJob.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace quill::cqf {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+std::optional<FilterJob> FilterJob::FromProcess(int argc, char** argv) {
+  if (argc < 6 || argc > 7) return std::nullopt;
+  FilterJob job;
+  job.jobId = argv[1];
+  job.user = argv[2];
+  job.title = argv[3];
+  job.options = argv[5];
+  if (argc == 7) job.file = argv[6];
+  job.ppdPath = Env("PPD");
+  job.queue = Env("PRINTER");
+  job.deviceURI = Env("DEVICE_URI");
+  job.contentType = Env("CONTENT_TYPE");
+  return job;
+}
+
+bool FilterJob::IsCommand() const { return contentType == "application/vnd.cups-command"; }
+
+void Message(const char* level, const char* format, ...) {
+  char text[2048];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  // One line per message: cupsd reads standard error line by line.
+  for (char* c = text; *c != '\0'; ++c) {
+    if (*c == '\n' || *c == '\r') *c = ' ';
+  }
+  std::fprintf(stderr, "%s: %s\n", level, text);
+  std::fflush(stderr);
+}
+
+}  // namespace quill::cqf
