@@ -8,6 +8,7 @@
 
 #include "ppddata/ChunkInflater.h"
 #include "ppddata/CupsPPD.h"
+#include "ppddata/PPDDataBlocks.h"
 
 namespace {
 
@@ -24,12 +25,12 @@ struct FreeDeleter {
   void operator()(char* p) const { std::free(p); }
 };
 
-}  // namespace
-
-char* ppdxReadData(ppd_file_t* ppd, char const* name, size_t* datasize) {
+// The block reader of both paths: `find` answers the value of an attribute name, or null.
+template <typename Find>
+char* ReadBlock(char const* name, size_t* datasize, Find find) {
   if (datasize != nullptr) *datasize = 0;
-  if (ppd == nullptr || name == nullptr) return nullptr;
-  const char* value = quill::CupsPPD::FindAttrValue(ppd, ChunkAttributeName(name, 0).c_str());
+  if (name == nullptr) return nullptr;
+  const char* value = find(ChunkAttributeName(name, 0).c_str());
   if (value == nullptr) return nullptr;
 
   quill::ChunkInflater inflater;
@@ -42,19 +43,44 @@ char* ppdxReadData(ppd_file_t* ppd, char const* name, size_t* datasize) {
                                 static_cast<std::size_t>(decoded_size));
     if (status == quill::ChunkInflater::Status::kNoMemory) return nullptr;
     // After an error the next chunks are still fed: a stream in error only reports again.
-    value = quill::CupsPPD::FindAttrValue(ppd, ChunkAttributeName(name, chunk).c_str());
+    value = find(ChunkAttributeName(name, chunk).c_str());
   }
   return inflater.Release(datasize);
+}
+
+}  // namespace
+
+char* ppdxReadData(ppd_file_t* ppd, char const* name, size_t* datasize) {
+  if (ppd == nullptr) {
+    if (datasize != nullptr) *datasize = 0;
+    return nullptr;
+  }
+  return ReadBlock(name, datasize, [ppd](const char* attribute) {
+    return quill::CupsPPD::FindAttrValue(ppd, attribute);
+  });
+}
+
+char* ppdxReadData(const quill::PPDDataBlocks& blocks, char const* name, size_t* datasize) {
+  return ReadBlock(name, datasize, [&blocks](const char* attribute) -> const char* {
+    const std::string* value = blocks.Find(attribute);
+    return value != nullptr ? value->c_str() : nullptr;
+  });
 }
 
 namespace quill {
 
 std::string ReadPPDDataBlock(const std::string& ppd_path, const std::string& key) {
   if (ppd_path.empty() || key.empty()) return {};
-  CupsPPD ppd(ppd_path);
-  if (!ppd) return {};
   std::size_t size = 0;
-  std::unique_ptr<char, FreeDeleter> data(ppdxReadData(ppd.get(), key.c_str(), &size));
+  std::unique_ptr<char, FreeDeleter> data;
+  if (const PPDDataBlocks* blocks = PPDDataBlocks::ForFile(ppd_path)) {
+    // The file has been parsed and not changed since: its blocks are at hand.
+    data.reset(ppdxReadData(*blocks, key.c_str(), &size));
+  } else {
+    CupsPPD ppd(ppd_path);
+    if (!ppd) return {};
+    data.reset(ppdxReadData(ppd.get(), key.c_str(), &size));
+  }
   if (data == nullptr) return {};
   return std::string(data.get(), size);
 }

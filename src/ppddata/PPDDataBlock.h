@@ -22,14 +22,24 @@ typedef struct ppd_file_s ppd_file_t;  // from <cups/ppd.h>
 char* ppdxReadData(ppd_file_t* ppd, char const* name, size_t* datasize);
 
 namespace quill {
+class PPDDataBlocks;
+}
+
+// As above, from the block attributes that the parser collected from a PPD file: the same data and
+// the same failures as reading that file through libcups.
+char* ppdxReadData(const quill::PPDDataBlocks& blocks, char const* name, size_t* datasize);
+
+namespace quill {
 
 // Prefix put in front of every block name the panel asks for ("PopupJnData" is stored as the
 // attributes KRPopupJnData0000, ...).
 inline constexpr std::string_view kDataBlockKeyPrefix = "KR";
 
-// Opens the PPD file at `ppd_path`, reads block `key` (the full attribute prefix, "KR" included)
-// and returns its data. Empty when the path or key is empty, the file does not open as a PPD, or
-// the block is missing or empty.
+// Reads block `key` (the full attribute prefix, "KR" included) of the PPD file at `ppd_path` and
+// returns its data: from the blocks that a parse of that file collected while the parsed tree is
+// alive and the file unchanged (PPDDataBlocks::ForFile), otherwise by opening the file with
+// libcups. Empty when the path or key is empty, the file does not open as a PPD, or the block is
+// missing or empty.
 std::string ReadPPDDataBlock(const std::string& ppd_path, const std::string& key);
 
 }  // namespace quill
