@@ -395,6 +395,9 @@ int RunCommandJob(const FilterJob& job) {
     Message("ERROR", "%s: %s", job.title.c_str(), error.c_str());
     return 1;
   }
+  // An empty command comes as one blank byte with a job option saying so (cupsd takes no job
+  // without data).
+  if (job.EmptyCommand()) text.clear();
   // Command files of CUPS' own (a "#CUPS-COMMAND" header) are not ours: nothing to do.
   if (text.rfind("#CUPS-COMMAND", 0) == 0) {
     Message("DEBUG", "CUPS command file ignored");

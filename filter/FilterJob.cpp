@@ -1,5 +1,7 @@
 #include "FilterJob.h"
 
+#include <cups/cups.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +32,16 @@ std::optional<FilterJob> FilterJob::FromProcess(int argc, char** argv) {
 }
 
 bool FilterJob::IsCommand() const { return contentType == "application/vnd.cups-command"; }
+
+bool FilterJob::EmptyCommand() const {
+  cups_option_t* parsed = nullptr;
+  const int count = cupsParseOptions(options.c_str(), 0, &parsed);
+  const char* value = cupsGetOption("quill-empty-command", count, parsed);
+  const bool empty = value != nullptr && (std::strcmp(value, "true") == 0 || std::strcmp(value, "1") == 0 ||
+                                          value[0] == '\0');
+  cupsFreeOptions(count, parsed);
+  return empty;
+}
 
 void Message(const char* level, const char* format, ...) {
   char text[2048];

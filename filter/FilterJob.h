@@ -23,6 +23,8 @@ struct FilterJob {
   // wrong number of arguments.
   static std::optional<FilterJob> FromProcess(int argc, char** argv);
   [[nodiscard]] bool IsCommand() const;
+  // True when the job's options mark the command's text as empty ("quill-empty-command").
+  [[nodiscard]] bool EmptyCommand() const;
 };
 
 // One message for cupsd: "<LEVEL>: <text>\n" on standard error (ERROR, WARNING, INFO, DEBUG).

@@ -168,9 +168,14 @@ Printer::SendResult Printer::SendCommand(std::string_view text, std::string_view
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
                kCommandFormat);
 
+  // cupsd refuses a job without document data, so an empty text travels as one blank byte with a
+  // job attribute that tells the filter the text is empty.
+  if (text.empty()) {
+    ippAddBoolean(request, IPP_TAG_JOB, kEmptyCommandOption, 1);
+    text = " ";
+  }
   http_status_t status =
       cupsSendRequest(CUPS_HTTP_DEFAULT, request, resource.c_str(), ippLength(request) + text.size());
-  // With a known length the document needs no chunking; an empty one is sent as no data at all.
   while (status == HTTP_STATUS_CONTINUE && !text.empty()) {
     constexpr size_t kPiece = 65536;
     const size_t piece = text.size() < kPiece ? text.size() : kPiece;

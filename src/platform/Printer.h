@@ -20,6 +20,9 @@ class Printer {
   static constexpr int kJobCompleted = 9;
   // Document format of a command job.
   static constexpr const char* kCommandFormat = "application/vnd.cups-command";
+  // Job attribute of a command whose text is empty (cupsd takes no job without data, so such a
+  // command carries one blank byte, which the filter then ignores).
+  static constexpr const char* kEmptyCommandOption = "quill-empty-command";
 
   // `name` is a CUPS destination (queue) name; nothing is asked yet.
   explicit Printer(std::string name);
@@ -44,8 +47,8 @@ class Printer {
     explicit operator bool() const { return jobId > 0; }
   };
   // Submits `text` as one job of type application/vnd.cups-command titled `title` (the text is the
-  // document; an empty text is still one empty document). A refused job, an unknown queue or an
-  // unreachable spooler gives jobId 0 and the reason.
+  // document; an empty text is still one job, see kEmptyCommandOption). One request, one round
+  // trip. A refused job, an unknown queue or an unreachable spooler gives jobId 0 and the reason.
   [[nodiscard]] SendResult SendCommand(std::string_view text, std::string_view title) const;
 
   // IPP job-state of job `jobId` (3 pending .. 9 completed), asked directly (Get-Job-Attributes)

@@ -431,8 +431,9 @@ std::string CupsServer::CupsServerAddress() const {
 std::string CupsServer::CupsSocket() const { return (dir_ / "run" / "cups.sock").string(); }
 std::string CupsServer::PrintServerURI() const {
   // No SNMP agent listens on loopback; without "snmp=false" CUPS' ipp backend waits seconds for
-  // one on every job.
-  return "ipp://localhost:" + std::to_string(print_port_) + "/ipp/print?snmp=false";
+  // one on every job. ippeveprinter takes seconds to "print" a job; with "waitjob=false" the CUPS
+  // job completes once the server has the whole document.
+  return "ipp://localhost:" + std::to_string(print_port_) + "/ipp/print?snmp=false&waitjob=false";
 }
 std::string CupsServer::UnreachableURI() const {
   return "ipp://127.0.0.1:" + std::to_string(unused_port_) + "/ipp/print";

@@ -60,7 +60,9 @@ class CupsServer {
   [[nodiscard]] int CupsPort() const { return cups_port_; }
   // cupsd's domain socket.
   [[nodiscard]] std::string CupsSocket() const;
-  // The print server: "ipp://localhost:<port>/ipp/print?snmp=false".
+  // The print server as the queues' device: "ipp://localhost:<port>/ipp/print" with the options
+  // "snmp=false&waitjob=false" (no SNMP agent on loopback; a job completes in CUPS once the server
+  // has it).
   [[nodiscard]] std::string PrintServerURI() const;
   // An IPP address on loopback where nothing listens (for tests of an unreachable server).
   [[nodiscard]] std::string UnreachableURI() const;
