@@ -15,5 +15,7 @@ void AddHeaderCommand(CLI::App& app, int& status);
 void AddPPDCommands(CLI::App& app, int& status);
 // queue add and queue remove.
 void AddQueueCommands(CLI::App& app, int& status);
+// server-data, blocks and address (exit 1 means no such data).
+void AddSpoolerCommands(CLI::App& app, int& status);
 
 }  // namespace quill::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   quill::cli::AddHeaderCommand(app, status);
   quill::cli::AddPPDCommands(app, status);
   quill::cli::AddQueueCommands(app, status);
+  quill::cli::AddSpoolerCommands(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
