@@ -15,6 +15,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # Third-party PPDs that the real-PPD test parses (tests/realppd).
   printer-driver-postscript-hp cups-filters
+  # A comma-decimal locale for the parser's locale test; whole-process benchmarks (bench/).
+  locales hyperfine time
 )
 
 missing=()
@@ -26,4 +28,9 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The parser's locale test reads numbers under a comma-decimal locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -130,10 +130,14 @@ int RunLint(const PPDOptions& options) {
       PrintJson({{"file", loaded.path()}, {"valid_ppd", valid}, {"errors", ErrorsJson(ppd)}});
     } else {
       PPDXErrors* errors = ppd.GetErrors();
+      // "FILE:LINE: NAME (CODE) KEYWORD", as compilers report; an error of the whole file (found
+      // after reading it) has no line.
       for (size_t i = 0; errors != nullptr && i < errors->Count(); ++i) {
         PPDXErrorObj* e = errors->At(i);
         const char* name = PPDErrName(e->Code());
-        std::printf("%s: %s (%d)%s%s%s\n", loaded.path().c_str(), name ? name : "PPDErr_Unknown",
+        const std::string where =
+            e->Line() > 0 ? loaded.path() + ":" + std::to_string(e->Line()) : loaded.path();
+        std::printf("%s: %s (%d)%s%s%s\n", where.c_str(), name ? name : "PPDErr_Unknown",
                     e->Code(), e->Keyword() ? " " : "", e->Keyword() ? e->Keyword() : "",
                     e->IsFatal() ? ", fatal" : "");
       }

@@ -168,7 +168,8 @@ Json ErrorsJson(KRTPPD& ppd) {
     errors.push_back({{"code", error->Code()},
                       {"name", TextOrNull(PPDErrName(error->Code()))},
                       {"keyword", TextOrNull(error->Keyword())},
-                      {"fatal", error->IsFatal()}});
+                      {"fatal", error->IsFatal()},
+                      {"line", error->Line() > 0 ? Json(error->Line()) : Json(nullptr)}});
   }
   return errors;
 }

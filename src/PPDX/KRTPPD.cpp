@@ -25,6 +25,7 @@
 #include "platform/Log.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextEncoding.h"
+#include "ppddata/PPDDataBlocks.h"
 
 namespace {
 
@@ -56,6 +57,16 @@ bool host_ends_parse_at_annotations() {
   return std::any_of(std::begin(kAnnotatingHosts), std::end(kAnnotatingHosts),
                      [&](const char* name) { return contains_ignoring_case(host, name); });
 }
+
+// Hands the lines of the parse to the data-block store.
+class BlockCollector : public PPDLineSink {
+ public:
+  explicit BlockCollector(quill::PPDDataBlocks& blocks) : blocks_(blocks) {}
+  void Take(std::string_view piece, bool lineEnded) override { blocks_.Take(piece, lineEnded); }
+
+ private:
+  quill::PPDDataBlocks& blocks_;
+};
 
 }  // namespace
 
@@ -110,9 +121,12 @@ char const* KRTPPD::VendorMacVersion() const {
 }
 char const* KRTPPD::CustomXMLText() const { return customXML_ ? customXML_->c_str() : nullptr; }
 
-KRTPPD::ErrorPtr KRTPPD::Error(short code, char const* keyword, bool fatal) {
-  if (keyword == nullptr || keyword[0] == '\0') return std::make_unique<PPDXErrorObj>(code, fatal);
-  return std::make_unique<PPDXErrorObj>(code, CString(keyword), fatal);
+KRTPPD::ErrorPtr KRTPPD::Error(short code, char const* keyword, bool fatal) const {
+  ErrorPtr error = keyword == nullptr || keyword[0] == '\0'
+                       ? std::make_unique<PPDXErrorObj>(code, fatal)
+                       : std::make_unique<PPDXErrorObj>(code, CString(keyword), fatal);
+  if (const PPDStream* stream = CurrentFileStream()) error->SetLine(stream->LineNumber());
+  return error;
 }
 
 void KRTPPD::AddError(short code, char const* keyword, bool fatal) {
@@ -143,7 +157,7 @@ bool KRTPPD::NextFileLine(char* line) {
     return false;
   }
   // A line cut at 255 bytes or by the end of the file still counts as a line here.
-  return stream->GetLine(line) || line[0] != '\0';
+  return stream->ReadLine(line) || line[0] != '\0';
 }
 
 void KRTPPD::Parse() {
@@ -160,16 +174,24 @@ void KRTPPD::Parse() {
     return;
   }
   SetCurrentFileStream(&stream);
+  // The file as it is read now: the collected blocks answer for it while it stays so.
+  const std::optional<quill::FileIdentity> identity =
+      quill::FileIdentity::OfDescriptor(GetFile()->getDataForkRefNum());
+  blocks_ = std::make_unique<quill::PPDDataBlocks>();
+  BlockCollector collector(*blocks_);
+  stream.SetLineSink(&collector);
 
   char token[kLineSizeLimit];
   char value[kLineSizeLimit];
   ErrorPtr header_error;
-  if (NextToken(stream, token, kMainKeywordDelimiters, true) &&
-      std::strcmp(token, "*PPD-Adobe") == 0 && GetQuotedString(stream, value, kLineSizeLimit) > 0 &&
+  const bool ppd_text =
+      NextToken(stream, token, kMainKeywordDelimiters, true) && std::strcmp(token, "*PPD-Adobe") == 0;
+  if (ppd_text && GetQuotedString(stream, value, kLineSizeLimit) > 0 &&
       std::strcmp(value, "4.3") == 0) {
     SetValidHeader(true);
   } else {
     header_error = Error(PPDErr_NotPPDFile, nullptr, true);
+    header_error->SetLine(1);
   }
 
   if (header_error == nullptr) {
@@ -189,6 +211,13 @@ void KRTPPD::Parse() {
     }
   }
 
+  // Blocks may stand behind the point where the parse stopped (the end marker, a fatal error):
+  // the rest of the file is looked through for them. A file that is no PPD text has none.
+  if (ppd_text) stream.ReadRest(collector);
+  stream.SetLineSink(nullptr);
+  blocks_->Finish();
+  if (identity) blocks_->Register(*identity);
+
   ResolveShortcuts();
   shortcutKeywords_.clear();
   CollectOrphanGroups();
@@ -202,7 +231,7 @@ void KRTPPD::Parse() {
 bool KRTPPD::NextParseLine(PPDStream& stream, char* line) {
   bool skipping = false;
   for (;;) {
-    const bool complete = stream.GetLine(line);
+    const bool complete = stream.ReadLine(line);
     if (complete) {
       if (!skipping) return true;
       skipping = false;  // that was the tail of the over-long line

@@ -32,6 +32,9 @@ class PPDXProperties;
 class PPDXRollDown;
 class PPDXShortcuts;
 class UIConstraints;
+namespace quill {
+class PPDDataBlocks;
+}
 
 // _PARSE_OPTIONS_: bit 1 keeps controls and groups that have no parent, bit 2 keeps hidden
 // groups, panes and pages. The panel parses with 3.
@@ -121,6 +124,9 @@ class KRTPPD : public PPDX {
   [[nodiscard]] const std::string& InjectionText() const { return injectionText_; }
   // The decoded injection block; null until it has been read.
   [[nodiscard]] char const* CustomXMLText() const;
+  // The data-block attributes of the file, collected during the parse; null for a tree without a
+  // file. While the tree lives they answer the block reads of the unchanged file.
+  [[nodiscard]] const quill::PPDDataBlocks* DataBlocks() const { return blocks_.get(); }
 
   // Reads the injection block's record from `text` into the custom XML text.
   void ReadCustXmlData(std::string text);
@@ -136,7 +142,8 @@ class KRTPPD : public PPDX {
   };
   static const DispatchEntry kDispatch[];
 
-  static ErrorPtr Error(short code, char const* keyword, bool fatal = false);
+  // An error object carrying the line that the parse is reading (0 outside a parse).
+  ErrorPtr Error(short code, char const* keyword, bool fatal = false) const;
   void AddError(short code, char const* keyword, bool fatal = false);
   // Reads the next line for the parse loop; false when the parse ends there (end of data, a 0xFF
   // byte, the end marker). Lines longer than 255 bytes are skipped whole.
@@ -213,11 +220,16 @@ class KRTPPD : public PPDX {
   std::optional<std::string> vendorFileVersion_;  // *%KRFileVersion
   std::optional<std::string> vendorVersion_;      // *%KRVersion
   std::optional<std::string> vendorMacVersion_;   // *%KRVersionMac
-  std::vector<std::string> shortcutKeywords_;     // *%KRShortcut, during the parse
+  struct ShortcutLine {
+    std::string keyword;  // *%KRShortcut value
+    long line;            // where it was read
+  };
+  std::vector<ShortcutLine> shortcutKeywords_;  // during the parse
   std::vector<std::unique_ptr<GroupName>> groupNames_;  // *%KRTGroupName, during the parse
   std::string injectionText_;
   // Buffer for the PostScript value being read (kQuotesStringSizeLimit bytes); one for the whole
   // parse rather than one per option line.
   std::unique_ptr<char[]> valueBuffer_;
   std::optional<std::string> customXML_;
+  std::unique_ptr<quill::PPDDataBlocks> blocks_;
 };

@@ -23,6 +23,7 @@
 #include "PPDX/PPDStream.h"
 #include "TextConverter/TextConverter.h"
 #include "constraints/UIConstraints.h"
+#include "foundation/CStringUtils.h"
 #include "foundation/PointerList.h"
 
 namespace {
@@ -411,9 +412,9 @@ KRTPPD::ErrorPtr KRTPPD::ParseRange(PPDStream& stream, char const* controlKeywor
   PPDXControl* control;
   if (isFloat) {
     control = new PPDXFloatRangeControl(controlKeyword, std::move(name), flags, owned_code,
-                                        static_cast<double>(length), std::atof(numbers[0]),
-                                        std::atof(numbers[1]), std::atof(numbers[2]),
-                                        std::atof(numbers[3]), true);
+                                        static_cast<double>(length), decimalValue(numbers[0]),
+                                        decimalValue(numbers[1]), decimalValue(numbers[2]),
+                                        decimalValue(numbers[3]), true);
   } else {
     control = new PPDXRangeControl(controlKeyword, std::move(name), flags, owned_code,
                                    static_cast<long>(length), std::atol(numbers[0]),
@@ -458,11 +459,11 @@ KRTPPD::ErrorPtr KRTPPD::ParseCustomPageSize(PPDStream& stream, char const*) {
   }
   if (!width && !height) return nullptr;
   if (next()) {
-    const float minimum = static_cast<float>(std::atof(token));
+    const float minimum = static_cast<float>(decimalValue(token));
     width ? control->SetMinWidth(minimum) : control->SetMinHeight(minimum);
   }
   if (next()) {
-    const float maximum = static_cast<float>(std::atof(token));
+    const float maximum = static_cast<float>(decimalValue(token));
     width ? control->SetMaxWidth(maximum) : control->SetMaxHeight(maximum);
   }
   return nullptr;

@@ -74,18 +74,22 @@ KRTPPD::ErrorPtr KRTPPD::ParseShortcut(PPDStream& stream, char const*) {
   if (!found || !PPDXControl::ValidKeyword(keyword)) {
     return Error(PPDErr_BadShortcut, found ? keyword : nullptr);
   }
-  shortcutKeywords_.emplace_back(keyword);
+  const PPDStream* file = CurrentFileStream();
+  shortcutKeywords_.push_back({keyword, file != nullptr ? file->LineNumber() : 0});
   return nullptr;
 }
 
 void KRTPPD::ResolveShortcuts() {
   PointerList found;
-  for (const auto& keyword : shortcutKeywords_) {
+  for (const auto& [keyword, line] : shortcutKeywords_) {
     CNTL_TYPE type;
     if (PPDXControl* control = controls_->Find(keyword.c_str(), type, true)) {
       found.PushBack(control);
-    } else {
-      AddError(PPDErr_BadShortcut, keyword.c_str());
+    } else if (GetErrors() != nullptr) {
+      // Found only now, but the line that names the keyword is where it can be mended.
+      ErrorPtr error = Error(PPDErr_BadShortcut, keyword.c_str());
+      error->SetLine(line);
+      GetErrors()->Add(error.release());
     }
   }
   shortcuts_ = std::make_unique<PPDXShortcuts>(found);

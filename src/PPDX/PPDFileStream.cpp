@@ -57,3 +57,28 @@ bool PPDFileStream::GetLine(char* out) {
   }
   return complete;
 }
+
+void PPDFileStream::ReadRest(PPDLineSink& sink) {
+  for (;;) {
+    const unsigned char* p = Current();
+    const unsigned char* const end = End();
+    if (p == nullptr || p >= end) {
+      if (!chunked_ || !LoadChunk()) return;
+      continue;
+    }
+    while (p < end) {
+      const unsigned char* q = p;
+      while (q < end && *q != '\n' && *q != '\r') ++q;
+      const std::string_view piece(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+      if (q == end) {
+        sink.Take(piece, false);  // the line goes on in the next chunk, or the file ends here
+        p = q;
+        break;
+      }
+      sink.Take(piece, true);
+      p = q + 1;
+      if (*q == '\r' && p < end && *p == '\n') ++p;
+    }
+    Advance(end, false);
+  }
+}

@@ -24,6 +24,11 @@ class PPDFileStream : public PPDStream {
   // (the joined line is cut at 255 bytes).
   bool GetLine(char* out) override;
 
+  // Hands every line from the current position to the end of the file to `sink`, whole: no
+  // length limit, no end marker, no end-of-file byte. For readers that need the rest of the file
+  // after the parse stopped early.
+  void ReadRest(PPDLineSink& sink);
+
  private:
   // Reads the next chunk from the file's current position and aims the stream at it.
   // False when the file cannot be read or has nothing more.

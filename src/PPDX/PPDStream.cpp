@@ -65,6 +65,7 @@ bool PPDStream::GetLine(char* out) {
     return false;
   }
   status_ = kGood;
+  lineNumber_ = lineEnds_ + 1;
   // Scan at most 255 bytes for the line end (CR or LF) or a 0xFF byte.
   const size_t room = kLineSizeLimit - 1;
   const size_t available = static_cast<size_t>(end_ - current_);
@@ -78,11 +79,15 @@ bool PPDStream::GetLine(char* out) {
 
   if (p == stop) {
     // No line end within reach: the data ended, or 255 bytes were stored.
+    if (n > 0) lastLineEnd_ = 0;
     lineCut_ = n == room;
     if (!lineCut_) status_ = kEndOfFile;
     return false;
   }
   ++current_;  // the line end or the 0xFF byte is consumed, never stored
+  // The line feed of a carriage return and line feed pair ends no further line.
+  if (*p != 0xFF && !(*p == '\n' && n == 0 && lastLineEnd_ == '\r')) ++lineEnds_;
+  lastLineEnd_ = *p == 0xFF ? 0 : static_cast<char>(*p);
   if (*p == 0xFF) {
     quill::PanelLog("PPDStream::GetLine theChar == EOF, i %d \n", static_cast<int>(n));
     return false;
@@ -94,4 +99,17 @@ bool PPDStream::GetLine(char* out) {
     return false;
   }
   return true;
+}
+
+bool PPDStream::ReadLine(char* out) {
+  const bool after_carriage_return = lastLineEnd_ == '\r';
+  bool complete = GetLine(out);
+  if (after_carriage_return && complete && out[0] == '\0' && lastLineEnd_ == '\n') {
+    complete = GetLine(out);  // the line feed that completes the pair
+  }
+  if (sink_ != nullptr) {
+    // A line cut at 255 bytes goes on with the next call; any other false ends it.
+    sink_->Take(std::string_view(out), complete || !lineCut_);
+  }
+  return complete;
 }

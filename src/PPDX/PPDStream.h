@@ -2,6 +2,16 @@
 // whole file, a chunk of it) or token by token (one line). The stream never owns its bytes.
 #pragma once
 
+#include <string_view>
+
+// Receives the text of every line that PPDStream::ReadLine delivers, in pieces: `piece` is bytes
+// of one line without its line end, `lineEnded` says whether the line ends after it.
+class PPDLineSink {
+ public:
+  virtual ~PPDLineSink() = default;
+  virtual void Take(std::string_view piece, bool lineEnded) = 0;
+};
+
 class PPDStream {
  public:
   enum Status { kGood = 0, kBad = 1, kEndOfFile = 2 };
@@ -37,6 +47,18 @@ class PPDStream {
   // which also sets the process-wide end-marker latch; while the latch is set nothing is read.
   virtual bool GetLine(char* out);
 
+  // The next line as a reader of the file sees it: as GetLine, except that a carriage return and
+  // line feed pair ends one line (GetLine ends a line at each of the two bytes and gives an empty
+  // line between them, which this passes over). Every piece read is handed to the line sink.
+  bool ReadLine(char* out);
+
+  // The number (from 1) of the line that GetLine read last; a carriage return and line feed pair
+  // counts as one line end. 0 before the first line.
+  [[nodiscard]] long LineNumber() const { return lineNumber_; }
+
+  // The sink that ReadLine hands every line to; null for none. Not owned.
+  void SetLineSink(PPDLineSink* sink) { sink_ = sink; }
+
   // Direct access for scanners that read many bytes at once: the unread bytes are
   // [Current(), End()); Advance moves the cursor as that many GetChar calls would, `reachedEnd`
   // telling whether one more GetChar was made and found the end.
@@ -71,4 +93,8 @@ class PPDStream {
   const unsigned char* current_ = nullptr;
   int status_ = kBad;
   bool lineCut_ = false;
+  long lineEnds_ = 0;     // line ends that GetLine consumed
+  long lineNumber_ = 0;   // line that GetLine read last
+  char lastLineEnd_ = 0;  // the byte that ended the last line: '\r', '\n', or 0 for none
+  PPDLineSink* sink_ = nullptr;
 };

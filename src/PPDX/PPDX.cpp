@@ -59,7 +59,7 @@ const StopSet& StopSetFor(const char* delimiters) {
 bool next_value_line(PPDStream* file_stream, char* line) {
   if (file_stream == nullptr) return false;
   for (;;) {
-    const bool complete = file_stream->GetLine(line);
+    const bool complete = file_stream->ReadLine(line);
     if (line[0] != '\0') return true;
     if (!complete) return false;
   }

@@ -1,5 +1,6 @@
-// PPDXErrorObj: one parse error of a PPD: its code (PPDErr_*), the keyword it concerns and
-// whether it ends the parse. The description of a parse error is always empty.
+// PPDXErrorObj: one parse error of a PPD: its code (PPDErr_*), the keyword it concerns, whether it
+// ends the parse, and the line of the file where it was found. The description of a parse error is
+// always empty.
 #pragma once
 
 #include "foundation/CError.h"
@@ -52,6 +53,12 @@ class PPDXErrorObj : public CError {
   // The keyword the error concerns; null when there is none.
   [[nodiscard]] char const* Keyword() const;
 
+  // The line of the file (counted from 1) that the parser was reading when it found the error;
+  // 0 for an error that belongs to no line (one found after the whole file was read).
+  [[nodiscard]] long Line() const { return line_; }
+  void SetLine(long line) { line_ = line; }
+
  private:
   CString keyword_;
+  long line_ = 0;
 };

@@ -78,24 +78,37 @@ TEST(CheckCommand, ListsConflicts) {
   EXPECT_EQ(run.out, "*KRStaple=TopLeft constrained\n*KRStaple=DualLeft constrained\n");
 }
 
-TEST(LintCommand, ReportsErrorsAndValidity) {
+TEST(LintCommand, ReportsErrorsWithTheirLinesAndValidity) {
   quill::testing::TempDir dir;
-  const std::string broken = dir.Write(
-      "broken.ppd",
-      "*PPD-Adobe: \"4.3\"\n*%KRTFlags: *A Spooler\n*OpenUIKRT *A/A: PickOne\n");
+  const std::string broken = dir.Write("broken.ppd",
+                                       "*PPD-Adobe: \"4.3\"\n"
+                                       "*% a comment\n"
+                                       "*%KRShortcut: *Missing\n"
+                                       "*%KRTFlags: *A Spooler\n"
+                                       "*OpenUIKRT *A/A: PickOne\n");
   auto run = RunQuill({"lint", broken});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("PPDErr_OpenUIKRTParsing1 (10) *A, fatal\n"), std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("not a valid PPD\n"), std::string::npos);
+  // An error found only after the whole file was read (the empty tree) has no line.
+  EXPECT_EQ(run.out, broken + ":5: PPDErr_OpenUIKRTParsing2 (34) *A\n" +
+                         broken + ":5: PPDErr_OpenUIKRTParsing1 (10) *A, fatal\n" +
+                         broken + ":3: PPDErr_BadShortcut (19) *Missing\n" +
+                         broken + ": PPDErr_NoPropertyPages (25)\n" +
+                         broken + ": PPDErr_NoGroups (26)\n" +
+                         broken + ": PPDErr_NoControls (27)\n" +
+                         broken + ": not a valid PPD\n");
 
   auto json = RunQuill({"lint", broken, "--json"});
   auto report = nlohmann::json::parse(json.out);
   EXPECT_EQ(report["valid_ppd"], false);
   EXPECT_EQ(report["errors"][0]["name"], "PPDErr_OpenUIKRTParsing2");
   EXPECT_EQ(report["errors"][0]["fatal"], false);
+  EXPECT_EQ(report["errors"][0]["line"], 5);
+  EXPECT_EQ(report["errors"][2]["line"], 3);
+  EXPECT_TRUE(report["errors"][3]["line"].is_null());
 
-  EXPECT_EQ(RunQuill({"lint", kSample}).status, 0);
+  auto sample = RunQuill({"lint", kSample});
+  EXPECT_EQ(sample.status, 0);
+  EXPECT_EQ(sample.out, kSample + ": valid PPD\n");
 }
 
 TEST(PPDCommands, BadArgumentsExitWithStatus2) {
