@@ -274,13 +274,13 @@ struct AddressOptions {
   bool json = false;
 };
 
-// The panel's rule for an address used for two-way communication: ASCII letters, digits, '-'
-// and '.'.
+// The panel's rule for an address used for two-way communication (ASCII letters, digits, '-'
+// and '.'), with ':' for a port, which the filter accepts in a bare host address.
 bool ValidAddress(const std::string& address) {
   if (address.empty()) return false;
   for (char c : address) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '-' || c == '.';
+              c == '-' || c == '.' || c == ':';
     if (!ok) return false;
   }
   return true;
@@ -304,7 +304,7 @@ int RunAddress(const AddressOptions& options) {
       return Fail(kExitUsageError,
                   address.empty() ? "two-way communication needs an address (--set ADDRESS)"
                                   : "invalid address " + address +
-                                        " (letters, digits, '-' and '.' only)");
+                                        " (letters, digits, '-', '.' and ':' only)");
     }
     list.Add(queue, address, on);
     if (!list.Save()) return Fail(kExitUsageError, "cannot save: " + list.ErrorText());

@@ -27,7 +27,9 @@ bool Exists(const std::string& path) {
 // The block's text as UTF-8. The filter stores the list as wide text (32-bit characters); a block
 // that already starts as 8-bit XML is taken as it is.
 std::string BlockText(const std::string& bytes) {
-  if (bytes.empty() || bytes[0] == '<' || bytes.size() % 4 != 0) return bytes;
+  bool wide = bytes.size() >= 4 && bytes.size() % 4 == 0 && bytes[1] == '\0' &&
+              bytes[2] == '\0' && bytes[3] == '\0';
+  if (!wide) return bytes;
   std::string out;
   out.reserve(bytes.size() / 4);
   for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
