@@ -144,6 +144,7 @@ void KRTPPD::Build() {
     if (!injectionText_.empty()) ReadCustXmlData(injectionText_);
     ReadPUJNPrefs();
   }
+  FindQuestionControls();
 
   if (properties_->Empty()) AddError(PPDErr_NoPropertyPages, nullptr);
   if (groups_->Empty()) AddError(PPDErr_NoGroups, nullptr);

@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "PPDX/PPDX.h"
@@ -82,7 +84,9 @@ class KRTPPD : public PPDX {
   void SetAllValues(const std::map<std::string, std::string>& values);
 
   // Whether choosing `option` for `key` conflicts with the current choices, with the print-size
-  // rule: while "*KRPrintSize" is on "SameAsPageSize" it stands for the current page size.
+  // rule: while "*KRPrintSize" is on "SameAsPageSize" it stands for the current page size. The
+  // texts are turned into the store's ids once per key and option, so a question costs about
+  // what the id form costs.
   bool IsKVConstrained(char const* key, char const* option);
   // Asks the constraint store directly.
   bool IsKVConstrained(long key, long option);
@@ -232,4 +236,28 @@ class KRTPPD : public PPDX {
   std::unique_ptr<char[]> valueBuffer_;
   std::optional<std::string> customXML_;
   std::unique_ptr<quill::PPDDataBlocks> blocks_;
+
+  // The constraint store's ids of a key and of the options asked about with it, found once. Texts
+  // the store does not know (id -1) are not kept: they may be interned later.
+  struct KeyIds {
+    long key = -1;
+    std::vector<std::pair<std::string, long>> options;
+    size_t next = 0;  // the option after the one asked last: options come in the same order
+  };
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  // The ids of `key` and `option`; -1 for a text the store does not know.
+  std::pair<long, long> ConstraintIds(char const* key, char const* option);
+  // Finds the controls that the constraint question looks at (after the parse, and again when a
+  // popup is added).
+  void FindQuestionControls();
+  // The popup with this keyword as Find would give it under the current display options.
+  PPDXPopupControl* ShownPopup(PPDXPopupControl* cached, char const* keyword) const;
+  std::unordered_map<std::string, KeyIds, TextHash, std::equal_to<>> keyIds_;
+  KeyIds* lastKeyIds_ = nullptr;  // of the key asked last
+  std::string lastKey_;
+  PPDXPopupControl* printSize_ = nullptr;  // "*KRPrintSize", found after the parse
+  PPDXPopupControl* pageSize_ = nullptr;   // "*PageSize"
 };

@@ -13,6 +13,7 @@
 #include "PPDX/PPDObjects/PPDXGroup.h"
 #include "PPDX/PPDObjects/PPDXGroups.h"
 #include "constraints/UIConstraints.h"
+#include "foundation/CStringSoup.h"
 #include "foundation/PointerList.h"
 #include "foundation/ProcessGlobals.h"
 
@@ -85,28 +86,79 @@ bool KRTPPD::IsKVConstrained(long key, long option) {
   return constraints_->IsKVConstrained(key, option);
 }
 
-bool KRTPPD::IsKVConstrained(char const* key, char const* option) {
+std::pair<long, long> KRTPPD::ConstraintIds(char const* key, char const* option) {
+  if (key == nullptr) return {-1, -1};
+  CStringSoup* strings = constraints_->GetConstraintStrings();
+  KeyIds* ids = lastKeyIds_;
+  if (ids == nullptr || std::strcmp(lastKey_.c_str(), key) != 0) {
+    // The pane asks about every option of one key in a row: a new key is looked up once.
+    auto found = keyIds_.find(std::string_view(key));
+    if (found == keyIds_.end()) {
+      const long key_id = strings->Find(key);
+      if (key_id < 0) return {-1, -1};  // unknown now, perhaps not later
+      found = keyIds_.emplace(key, KeyIds{key_id, {}}).first;
+    }
+    ids = lastKeyIds_ = &found->second;
+    lastKey_ = key;
+  }
+  if (option == nullptr) return {ids->key, -1};
+  const size_t count = ids->options.size();
+  for (size_t n = 0, i = ids->next; n < count; ++n, i = i + 1 < count ? i + 1 : 0) {
+    if (std::strcmp(ids->options[i].first.c_str(), option) == 0) {
+      ids->next = i + 1 < count ? i + 1 : 0;
+      return {ids->key, ids->options[i].second};
+    }
+  }
+  const long option_id = strings->Find(option);
+  if (option_id >= 0) {
+    ids->options.emplace_back(option, option_id);
+    ids->next = 0;
+  }
+  return {ids->key, option_id};
+}
+
+void KRTPPD::FindQuestionControls() {
+  DisplayOptionsScope every_control(kDisplayOrphans | kDisplayHidden);
   CNTL_TYPE type;
-  auto* print_size = dynamic_cast<PPDXPopupControl*>(controls_->Find("*KRPrintSize", type, true));
-  if (print_size == nullptr) return constraints_->IsKVConstrained(key, option);
+  printSize_ = dynamic_cast<PPDXPopupControl*>(controls_->Find("*KRPrintSize", type, true));
+  pageSize_ = dynamic_cast<PPDXPopupControl*>(controls_->Find("*PageSize", type, true));
+}
 
-  auto* page_size = dynamic_cast<PPDXPopupControl*>(controls_->Find("*PageSize", type, true));
-  std::optional<std::string> page = current_keyword(page_size);
-  if (page && page->size() > 49) page->resize(49);
+PPDXPopupControl* KRTPPD::ShownPopup(PPDXPopupControl* cached, char const* keyword) const {
+  // Without a control of that keyword at all there is nothing to look for; a hidden first one
+  // may have a shown namesake behind it.
+  if (cached == nullptr || cached->OkayToDisplay(Options())) return cached;
+  CNTL_TYPE type;
+  return dynamic_cast<PPDXPopupControl*>(controls_->Find(keyword, type, true));
+}
 
+bool KRTPPD::IsKVConstrained(char const* key, char const* option) {
+  auto ask = [&](char const* asked_option) {
+    const auto [key_id, option_id] = ConstraintIds(key, asked_option);
+    if (key_id < 0) return false;  // the store knows nothing of the key
+    return constraints_->IsKVConstrained(key_id, option_id);
+  };
+  PPDXPopupControl* print_size = ShownPopup(printSize_, "*KRPrintSize");
+  if (print_size == nullptr) return ask(option);
+
+  auto page = [&]() {
+    std::optional<std::string> keyword = current_keyword(ShownPopup(pageSize_, "*PageSize"));
+    if (keyword && keyword->size() > 49) keyword->resize(49);
+    return keyword;
+  };
   if (print_size->IsKeywordSelected("SameAsPageSize")) {
     // For the question, the print size is what "same as the page size" means now.
     const std::string stand_in =
-        Globals().customPageSizeSelectedInPageSetup ? "CustomPrintSize" : page.value_or("");
+        Globals().customPageSizeSelectedInPageSetup ? "CustomPrintSize" : page().value_or("");
     print_size->SetKeywordSelect(stand_in.c_str(), true);
-    const bool constrained = constraints_->IsKVConstrained(key, option);
+    const bool constrained = ask(option);
     print_size->SetKeywordSelect("SameAsPageSize", true);
     return constrained;
   }
-  if (option != nullptr && std::strcmp(option, "SameAsPageSize") == 0 && page) {
-    return constraints_->IsKVConstrained(key, page->c_str());
+  if (option != nullptr && std::strcmp(option, "SameAsPageSize") == 0) {
+    if (std::optional<std::string> keyword = page()) return ask(keyword->c_str());
   }
-  return constraints_->IsKVConstrained(key, option);
+  return ask(option);
 }
 
 PPDXPopupControl* KRTPPD::PPDCreatePopupMenu(char const* groupKeyword, char const* controlKeyword,
@@ -127,6 +179,7 @@ PPDXPopupControl* KRTPPD::PPDCreatePopupMenu(char const* groupKeyword, char cons
   auto* popup = new PPDXPopupControl(controlKeyword, DisplayName(name, name), no_flags, true,
                                      false, false, items, defaultKeyword, constraints_.get());
   SetupControl(group, popup, true);
+  FindQuestionControls();
   return popup;
 }
 
