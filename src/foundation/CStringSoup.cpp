@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <stdexcept>
 
 namespace {
 // Every copy gets room for at least this many bytes.
@@ -15,6 +14,7 @@ constexpr size_t kReservedEntries = 512;
 constexpr size_t kBlockSize = 16384;
 constexpr size_t kInitialSlots = 1024;
 constexpr int32_t kFreeSlot = -1;
+constexpr size_t kMaxEntries = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 
 uint64_t Load(char const* bytes, size_t count) {
   uint64_t word = 0;
@@ -48,8 +48,10 @@ uint64_t HashText(char const* text, size_t length) {
 
 }  // namespace
 
-CStringSoup::CStringSoup() {
-  strings_.reserve(kReservedEntries);
+CStringSoup::CStringSoup() : CStringSoup(kMaxEntries) {}
+
+CStringSoup::CStringSoup(size_t maxEntries) : maxEntries_(std::min(maxEntries, kMaxEntries)) {
+  strings_.reserve(std::min(kReservedEntries, maxEntries_));
   slots_.assign(kInitialSlots, Slot{});
 }
 
@@ -84,9 +86,8 @@ long CStringSoup::Insert(char const* text) {
   const Text described = Describe(text);
   size_t at = Probe(described);
   if (slots_[at].index != kFreeSlot) return slots_[at].index;
-  if (strings_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    throw std::length_error("CStringSoup: too many strings");
-  }
+  // A full table takes no new text (indices are kept as 32-bit values).
+  if (strings_.size() >= maxEntries_) return -1;
   // Kept at most 3/4 full, so that probes stay short and always end at a free slot.
   if (4 * (strings_.size() + 1) > 3 * slots_.size()) {
     Rehash(2 * slots_.size());

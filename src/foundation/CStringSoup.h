@@ -17,12 +17,15 @@
 class CStringSoup {
  public:
   CStringSoup();
+  // A table that holds at most `maxEntries` texts (never more than 2^31 - 1).
+  explicit CStringSoup(size_t maxEntries);
   virtual ~CStringSoup();
   CStringSoup(const CStringSoup&) = delete;
   CStringSoup& operator=(const CStringSoup&) = delete;
 
   // Index of an equal text already present; else stores a copy at the end and returns its index
-  // (size() - 1). A null text is not stored and gives -1.
+  // (size() - 1). A null text is not stored and gives -1, as does a new text once the table is
+  // full (2^31 - 1 texts unless made smaller). Nothing is thrown but the allocator's own failure.
   virtual long Insert(char const* text);
   // The text at `index`, or null when the index is out of range.
   virtual char const* Find(long index) const;
@@ -55,6 +58,7 @@ class CStringSoup {
   char* Copy(char const* text, size_t length);
   void Rehash(size_t capacity);
 
+  size_t maxEntries_;
   std::vector<char const*> strings_;  // by index, pointing into blocks_
   std::vector<std::unique_ptr<char[]>> blocks_;
   char* free_ = nullptr;  // unused room at the end of the last block

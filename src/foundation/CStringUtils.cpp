@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -178,4 +179,42 @@ double decimalValue(std::string_view text) {
   double value = 0;
   if (std::from_chars(p, end, value).ec != std::errc()) return 0;
   return value;
+}
+
+namespace {
+// The text without one leading "+" when a digit or "." follows it; from_chars reads no "+".
+std::string_view without_plus(std::string_view text) {
+  if (text.size() > 1 && text[0] == '+' && (IsAsciiDigit(text[1]) || text[1] == '.')) {
+    return text.substr(1);
+  }
+  return text;
+}
+}  // namespace
+
+std::optional<long> wholeNumber(std::string_view text) {
+  text = without_plus(text);
+  long value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<double> decimalNumber(std::string_view text) {
+  text = without_plus(text);
+  const char* p = text.data();
+  const char* end = p + text.size();
+  // from_chars would also take "inf", "nan" and hexadecimal forms; only digits may start.
+  const char* first = p < end && *p == '-' ? p + 1 : p;
+  if (first >= end || !(IsAsciiDigit(*first) || *first == '.')) return std::nullopt;
+  double value = 0;
+  auto [stop, error] = std::from_chars(p, end, value, std::chars_format::general);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::string shortestDecimal(double value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
 }

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cwchar>
+#include <optional>
+#include <string>
 #include <string_view>
 
 // Room that num2String and float2String may write, NUL included.
@@ -35,6 +37,24 @@ int string2Number(char const* text);
 // The decimal number at the start of the text (after white space, with an optional sign), read
 // the same in every locale; 0 when the text does not start with one.
 double decimalValue(std::string_view text);
+
+// The value 0 to 15 of one hexadecimal digit ("0"-"9", "a"-"f", "A"-"F"); -1 for any other byte.
+[[nodiscard]] constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The whole text as a decimal integer: an optional "+" or "-" and decimal digits, nothing else
+// (no blanks); nullopt for any other text or a value beyond the range of long.
+[[nodiscard]] std::optional<long> wholeNumber(std::string_view text);
+// The whole text as a finite decimal number ("12", "-0.5", ".5", "1e3"), read the same in every
+// locale: an optional sign, then digits with at most one ".", and an optional exponent; nullopt
+// for any other text (blanks, "inf", "nan", a decimal comma) or a value beyond the range of double.
+[[nodiscard]] std::optional<double> decimalNumber(std::string_view text);
+// The shortest decimal text that reads back as `value` ("0.5", "1870", "-3"), in every locale.
+[[nodiscard]] std::string shortestDecimal(double value);
 
 // Deletes the bytes of `str` from index `from` up to but not including `to`; an end beyond the
 // text stops at the text's end. Nothing happens for a null string, when `from` is negative, when

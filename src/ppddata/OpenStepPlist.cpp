@@ -1,5 +1,6 @@
 #include "ppddata/OpenStepPlist.h"
 
+#include "foundation/CStringUtils.h"
 #include "foundation/UTF8.h"
 
 #include <algorithm>
@@ -17,13 +18,6 @@ bool IsSpace(char c) {
 bool IsUnquotedChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c == '$' || c == '/' || c == ':' || c == '.' || c == '-';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -218,8 +212,8 @@ class OpenStepPlist::Parser {
   std::optional<char32_t> ReadHexUnit() {
     char32_t unit = 0;
     int digits = 0;
-    for (; digits < 4 && !AtEnd() && HexValue(text_[pos_]) >= 0; ++digits) {
-      unit = unit * 16 + static_cast<char32_t>(HexValue(text_[pos_++]));
+    for (; digits < 4 && !AtEnd() && HexDigitValue(text_[pos_]) >= 0; ++digits) {
+      unit = unit * 16 + static_cast<char32_t>(HexDigitValue(text_[pos_++]));
     }
     if (digits == 0) return std::nullopt;
     return unit;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/CStringUtils.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "security/GcryptLibrary.h"
@@ -32,19 +33,12 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads exactly `size` bytes of hexadecimal text (blanks ignored) into out.
 std::optional<std::string> read_hex(std::string_view value, uint8_t* out, size_t size) {
   size_t digits = 0;
   for (char c : value) {
     if (c == ' ' || c == '\t') continue;
-    const int nibble = hex_value(c);
+    const int nibble = HexDigitValue(c);
     if (nibble < 0) return "value is not hexadecimal";
     if (digits / 2 >= size) return "value is too long";
     if (digits % 2 == 0) {

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "foundation/CStringUtils.h"
 #include "security/GcryptLibrary.h"
 
 namespace {
@@ -10,18 +11,11 @@ namespace {
 constexpr int kBlockBytes = BLOCK_SIZE / 8;
 constexpr int kRounds = 16;
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads bits/4 hexadecimal digits into words, two digits per byte, byte 0 the low byte of word 0.
 bool parse_hex_words(int bits, const char* text, DWORD* words) {
   const int digits = bits / 4;
   for (int i = 0; i < digits; ++i) {
-    const int value = hex_value(text[i]);
+    const int value = HexDigitValue(text[i]);
     if (value < 0) return false;  // a bad digit or the text ended early
     // Digit i is the high nibble of byte i/2 when i is even.
     words[i / 8] |= static_cast<DWORD>(value) << (4 * ((i ^ 1) & 7));

@@ -59,3 +59,15 @@ TEST(CStringSoup, ClearForgetsEverything) {
   EXPECT_EQ(soup.Find(0L), nullptr);
   EXPECT_EQ(soup.Insert("b"), 0);  // indexes start again
 }
+
+TEST(CStringSoup, AFullTableRefusesNewTextsButStillFindsItsOwn) {
+  CStringSoup soup(2);
+  EXPECT_EQ(soup.Insert("A4"), 0);
+  EXPECT_EQ(soup.Insert("Letter"), 1);
+  EXPECT_EQ(soup.Insert("Legal"), -1);  // reported, not thrown
+  EXPECT_EQ(soup.Insert("Letter"), 1);
+  EXPECT_EQ(soup.Find("Legal"), -1);
+  EXPECT_EQ(soup.size(), 2u);
+  soup.Clear();
+  EXPECT_EQ(soup.Insert("Legal"), 0);
+}

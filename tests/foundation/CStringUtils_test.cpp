@@ -185,3 +185,11 @@ TEST(CStringUtils, ReplaceAllReplacesEveryOccurrenceOnce) {
     }
   }
 }
+
+TEST(CStringUtils, HexDigitValueAtTheEdgesOfEachRange) {
+  const std::vector<std::pair<char, int>> cases = {
+      {'0', 0},  {'9', 9},  {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},  {'/', -1}, {':', -1},
+      {'`', -1}, {'g', -1}, {'@', -1}, {'G', -1}, {' ', -1}, {'\0', -1}, {'\xE9', -1},
+  };
+  for (const auto& [c, value] : cases) EXPECT_EQ(HexDigitValue(c), value) << int(c);
+}
