@@ -316,7 +316,20 @@ void PPDX::ParsePSKeywords(PPDStream& stream, char const* keyword) {
 }
 
 void PPDX::UpdateTextConverter() {
-  if (languageVersion_ && languageEncoding_) textConverter_ = std::make_unique<TextConverter>(this);
+  if (languageVersion_ && languageEncoding_) textConverter_ = MakeTextConverter(this);
+}
+
+std::unique_ptr<TextConverter> MakeTextConverter(const PPDX* ppd) {
+  return MakeTextConverter(ppd, TextConverter::GetCurrentEncoding());
+}
+
+std::unique_ptr<TextConverter> MakeTextConverter(const PPDX* ppd, unsigned int output) {
+  return std::make_unique<TextConverter>(ppd ? ppd->LanguageVersion() : nullptr,
+                                         ppd ? ppd->LanguageEncoding() : nullptr, output);
+}
+
+unsigned int GetPPDEncoding(const PPDX* ppd) {
+  return TextConverter::LanguageStringToEncoding(ppd ? ppd->LanguageEncoding() : nullptr);
 }
 
 bool PPDX::ValidateFileName(const std::string& path, const std::vector<std::string>* names,

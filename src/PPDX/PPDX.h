@@ -138,3 +138,12 @@ class PPDX {
   PPDStream* currentFileStream_ = nullptr;
   long long retainCount_ = 0;
 };
+
+// A converter for the translation strings of `ppd`, from its "*LanguageVersion" and
+// "*LanguageEncoding" values (a null PPD counts as one without them) to the application's current
+// text encoding, or to `output`. Never null; without a known encoding it is not valid.
+std::unique_ptr<TextConverter> MakeTextConverter(const PPDX* ppd);
+std::unique_ptr<TextConverter> MakeTextConverter(const PPDX* ppd, unsigned int output);
+// The encoding number of the PPD's "*LanguageEncoding"; kEncodingUnknown for a null PPD or an
+// unknown name.
+[[nodiscard]] unsigned int GetPPDEncoding(const PPDX* ppd);

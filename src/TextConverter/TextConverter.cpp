@@ -6,16 +6,11 @@
 #include <optional>
 #include <string_view>
 
-#include "PPDX/PPDX.h"
+#include "foundation/CStringUtils.h"
 #include "foundation/ProcessGlobals.h"
 
 using quill::EncodingConverter;
 using quill::TextEncoding;
-
-// The PPD object's header values are inline accessors, read here without linking the PPD
-// library; that library holds the class's type information, which the sanitizer's dynamic-type
-// check of a member call would need.
-#define QUILL_NO_VPTR_CHECK __attribute__((no_sanitize("vptr")))
 
 namespace {
 
@@ -23,13 +18,6 @@ namespace {
 constexpr size_t kMinOutputArea = 32;
 // What a byte that cannot be read becomes in a display string.
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsHexSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -52,7 +40,7 @@ size_t Dehex(std::string_view text, char* out) {
     for (size_t j = i + 1; j < close && !malformed; ++j) {
       const auto c = static_cast<unsigned char>(text[j]);
       if (IsHexSpace(c)) continue;
-      const int value = HexValue(c);
+      const int value = HexDigitValue(static_cast<char>(c));
       if (value < 0) {
         malformed = true;
       } else if (high < 0) {
@@ -147,12 +135,6 @@ size_t CutAtCharacter(const char* data, size_t length, size_t limit,
 
 const HexLanguageExceptions TextConverter::mExceptionsList;
 
-TextConverter::TextConverter(PPDX* ppd) : TextConverter(ppd, GetCurrentEncoding()) {}
-
-QUILL_NO_VPTR_CHECK TextConverter::TextConverter(PPDX* ppd, unsigned int const& output)
-    : TextConverter(ppd ? ppd->LanguageVersion() : nullptr, ppd ? ppd->LanguageEncoding() : nullptr,
-                    output) {}
-
 TextConverter::TextConverter(char const* languageVersion, char const* languageEncoding,
                              unsigned int const& output)
     : source_(LanguageStringToEncoding(languageEncoding)) {
@@ -185,10 +167,6 @@ unsigned int TextConverter::LanguageStringToEncoding(char const* name) {
     if (entry.name == name) return entry.encoding;
   }
   return quill::kEncodingUnknown;
-}
-
-QUILL_NO_VPTR_CHECK unsigned int TextConverter::GetPPDEncoding(PPDX* ppd) {
-  return ppd ? LanguageStringToEncoding(ppd->LanguageEncoding()) : quill::kEncodingUnknown;
 }
 
 unsigned int TextConverter::GetCurrentEncoding() { return TextEncoding::ApplicationEncoding(); }

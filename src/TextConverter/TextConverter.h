@@ -2,8 +2,9 @@
 // with "*LanguageEncoding" and possibly carrying PPD hex substrings (<E9>), into display strings
 // (UTF-8) and into 8-bit strings of the application's text encoding.
 //
-// The PPD object makes one once both "*LanguageVersion" and "*LanguageEncoding" are known. The
-// free functions at the end convert job-note text between the application's encodings and UTF-8.
+// The PPD object makes one from its "*LanguageVersion" and "*LanguageEncoding" values once both
+// are known (MakeTextConverter, beside the PPD object). The free functions at the end convert
+// job-note text between the application's encodings and UTF-8.
 //
 // Status codes: 0 success; kParamErr (-50) for a null text or unusable buffer size; kMemFullErr
 // (-108) when a work buffer cannot be had; kNoConversionPathErr (-8749) when no converter exists
@@ -18,8 +19,6 @@
 #include "TextConverter/HexLanguageExceptions.h"
 #include "platform/TextEncoding.h"
 
-class PPDX;
-
 class TextConverter {
  public:
   static constexpr int kNoErr = 0;
@@ -29,14 +28,10 @@ class TextConverter {
   static constexpr int kNoConversionPathErr = -8749;
   static constexpr int kOutputFullErr = -8785;
 
-  // From the PPD's "*LanguageVersion" and "*LanguageEncoding" to the application's current text
-  // encoding. A null PPD counts as one without those keywords.
-  explicit TextConverter(PPDX* ppd);
-  // The same with a given output encoding.
-  TextConverter(PPDX* ppd, unsigned int const& output);
-  // The same from the two header values themselves (either may be null). When the encoding name
-  // is unknown the source and output encodings are kEncodingUnknown, the language version is not
-  // kept and no converter is made; otherwise the converter from source to `output` is made.
+  // From a PPD's "*LanguageVersion" and "*LanguageEncoding" values (either may be null) to
+  // `output`. When the encoding name is unknown the source and output encodings are
+  // kEncodingUnknown, the language version is not kept and no converter is made; otherwise the
+  // converter from source to `output` is made.
   TextConverter(char const* languageVersion, char const* languageEncoding,
                 unsigned int const& output);
   // From two encodings; there is no language version, so Convert applies its Mac Roman rule.
@@ -49,8 +44,6 @@ class TextConverter {
   // "JIS83-RKSJ", "MacStandard", "WindowsANSI", "UTF-8"; kEncodingUnknown for any other name
   // and for null.
   [[nodiscard]] static unsigned int LanguageStringToEncoding(char const* name);
-  // The encoding of the PPD's language encoding; kEncodingUnknown for a null PPD.
-  [[nodiscard]] static unsigned int GetPPDEncoding(PPDX* ppd);
   // The application's current text encoding.
   [[nodiscard]] static unsigned int GetCurrentEncoding();
 

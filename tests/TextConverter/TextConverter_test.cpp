@@ -110,11 +110,6 @@ TEST_F(TextConverterTest, ConstructionAndAccessors) {
   TextConverter no_path(unknown_source, quill::kEncodingUTF8);
   EXPECT_FALSE(no_path.ValidConverter());
   EXPECT_EQ(no_path.GetStatus(), TextConverter::kNoConversionPathErr);
-
-  // A null PPD is one without language keywords.
-  TextConverter no_ppd(static_cast<PPDX*>(nullptr));
-  EXPECT_FALSE(no_ppd.ValidConverter());
-  EXPECT_EQ(TextConverter::GetPPDEncoding(nullptr), quill::kEncodingUnknown);
 }
 
 TEST_F(TextConverterTest, DehexBufferFill) {
