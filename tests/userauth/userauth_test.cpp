@@ -1,14 +1,13 @@
 #include <gcrypt.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include "PPDX/PPDObjects/Controls/PPDXUserAuthLib.h"
 #include "platform/Paths.h"
+#include "platform/SystemInfo.h"
 #include "security/Base64Decoder.h"
 #include "security/GcryptLibrary.h"
 #include "security/KeyMaterial.h"
@@ -116,8 +115,11 @@ Unpacked Unpack(const char* token) {
   return result;
 }
 
-timeval fixed_time = {0x12345678, 0x0A00};
-timeval FixedClock() { return fixed_time; }
+using quill::NetworkInterface;
+using quill::SystemInfo;
+
+constexpr int kLoopbackType = 772;
+constexpr int kTunnelType = 65534;
 
 class UserAuth : public ::testing::Test {
  protected:
@@ -125,26 +127,22 @@ class UserAuth : public ::testing::Test {
     quill::Paths::SetRoot(dir_.path().string());
     dir_.Write("etc/quill/keys", KeyFile());
     quill::KeyMaterial::Reload();
-    SetInterfaces("eth0", "00:1b:21:aa:bb:cc");
-    fixed_time = {0x12345678, 0x0A00};
-    UAL_SetTimeSource(&FixedClock);
+    // Loopback and one Ethernet interface that carries the default route.
+    SystemInfo::SetNetworkInterfaces(std::vector<NetworkInterface>{
+        {"lo", kLoopbackType, std::array<uint8_t, 6>{}},
+        {"eth0", NetworkInterface::kEthernetType,
+         std::array<uint8_t, 6>{0x00, 0x1b, 0x21, 0xaa, 0xbb, 0xcc}},
+    });
+    SystemInfo::SetDefaultRouteInterface("eth0");
+    SystemInfo::SetCurrentTime(quill::TimeOfDay{0x12345678, 0x0A00});
+    SystemInfo::SetProcessId(4242);
+    UAL_ResetIdentifierClock();
   }
   void TearDown() override {
-    UAL_SetTimeSource(nullptr);
+    SystemInfo::Reset();
+    UAL_ResetIdentifierClock();
     quill::Paths::ResetRoot();
     quill::KeyMaterial::Reload();
-  }
-
-  // One Ethernet interface that carries the default route.
-  void SetInterfaces(const std::string& name, const std::string& address) {
-    dir_.Write("proc/net/route",
-               "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\tMTU\tWindow\tIRTT\n"
-               "docker0\t000011AC\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n" +
-                   name + "\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
-    dir_.Write("sys/class/net/" + name + "/type", "1\n");
-    dir_.Write("sys/class/net/" + name + "/address", address + "\n");
-    dir_.Write("sys/class/net/lo/type", "772\n");
-    dir_.Write("sys/class/net/lo/address", "00:00:00:00:00:00\n");
   }
 
   quill::testing::TempDir dir_;
@@ -169,9 +167,9 @@ TEST_F(UserAuth, TokenCarriesEveryFieldOfBothBlocks) {
   EXPECT_EQ(u.identifier, (std::vector<uint8_t>{0x00, 0x1b, 0x21, 0xaa, 0xbb, 0xcc, 0x80, 0x67,
                                                 0x45, 0x2a, 0, 0, 0, 0, 0, 0}));
   ASSERT_EQ(u.key_words.size(), 8u);
-  EXPECT_EQ(u.key_words[1], static_cast<uint32_t>(getpid()));
+  EXPECT_EQ(u.key_words[1], 4242u) << "the process id";
+  EXPECT_EQ(u.key_words[3], 0x12345678u) << "the seconds of the time of day";
   EXPECT_EQ(u.key_words[7], u.key_words[0]) << "the first random number closes the key";
-  EXPECT_NEAR(static_cast<double>(u.key_words[3]), static_cast<double>(std::time(nullptr)), 5);
   AUTH_freeBuffer(&token);
   EXPECT_EQ(token, nullptr);
 }
@@ -268,7 +266,7 @@ TEST_F(UserAuth, FailuresGiveNoToken) {
 
 TEST_F(UserAuth, IdentifierTimeStampAndItsSuccessors) {
   unsigned char first[16], second[16];
-  fixed_time = {0x12345678, 0x0FFF};
+  SystemInfo::SetCurrentTime(quill::TimeOfDay{0x12345678, 0x0FFF});
   ASSERT_TRUE(CreateGUID(first));
   ASSERT_TRUE(CreateGUID(second));
   // T = low 20 bits of s at 4-23, bits 8-11 of u at 24-27, bits 24-27 of s at 28-31. The second
@@ -282,8 +280,8 @@ TEST_F(UserAuth, IdentifierTimeStampAndItsSuccessors) {
   EXPECT_EQ(std::vector<uint8_t>(second + 10, second + 16), std::vector<uint8_t>(6, 0));
 
   // A million microseconds carry into the seconds (999999 has 2 in bits 8-11).
-  UAL_SetTimeSource(&FixedClock);
-  fixed_time = {0x000FFFFF, 999999};
+  UAL_ResetIdentifierClock();
+  SystemInfo::SetCurrentTime(quill::TimeOfDay{0x000FFFFF, 999999});
   ASSERT_TRUE(CreateGUID(first));
   ASSERT_TRUE(CreateGUID(second));
   EXPECT_EQ(std::vector<uint8_t>(first + 6, first + 10),
@@ -302,13 +300,15 @@ TEST_F(UserAuth, HardwareAddressOfThePrimaryInterface) {
             (std::vector<uint8_t>{0x00, 0x1b, 0x21, 0xaa, 0xbb, 0xcc}));
 
   // The default route leaves through a tunnel without an address: the first Ethernet interface
-  // by name serves.
-  dir_.Write("proc/net/route",
-             "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\tMTU\tWindow\tIRTT\n"
-             "tun0\t00000000\t00000000\t0001\t0\t0\t50\t00000000\t0\t0\t0\n");
-  dir_.Write("sys/class/net/tun0/type", "65534\n");
-  dir_.Write("sys/class/net/enp3s0/type", "1\n");
-  dir_.Write("sys/class/net/enp3s0/address", "52:54:00:12:34:56\n");
+  // by name with a non-zero address serves.
+  const std::array<uint8_t, 6> zero{};
+  SystemInfo::SetNetworkInterfaces(std::vector<NetworkInterface>{
+      {"tun0", kTunnelType, std::nullopt},
+      {"enp3s0", NetworkInterface::kEthernetType,
+       std::array<uint8_t, 6>{0x52, 0x54, 0, 0x12, 0x34, 0x56}},
+      {"eno1", NetworkInterface::kEthernetType, zero},
+  });
+  SystemInfo::SetDefaultRouteInterface("tun0");
   EXPECT_EQ(goGetMACAddress(&mac), KERN_SUCCESS);
   EXPECT_EQ(std::vector<uint8_t>(mac, mac + 6),
             (std::vector<uint8_t>{0x52, 0x54, 0x00, 0x12, 0x34, 0x56}));
@@ -317,8 +317,10 @@ TEST_F(UserAuth, HardwareAddressOfThePrimaryInterface) {
 }
 
 TEST_F(UserAuth, NoInterfaceGivesZeroAddressButStillAToken) {
-  std::filesystem::remove_all(dir_.path() / "sys");
-  std::filesystem::remove_all(dir_.path() / "proc");
+  SystemInfo::SetNetworkInterfaces(std::vector<NetworkInterface>{
+      {"lo", kLoopbackType, std::array<uint8_t, 6>{}},
+  });
+  SystemInfo::SetDefaultRouteInterface("");
   unsigned char* mac = nullptr;
   EXPECT_EQ(goGetMACAddress(&mac), KERN_FAILURE);
   ASSERT_NE(mac, nullptr);

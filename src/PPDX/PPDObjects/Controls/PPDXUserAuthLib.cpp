@@ -1,21 +1,15 @@
 #include "PPDX/PPDObjects/Controls/PPDXUserAuthLib.h"
 
-#include <unistd.h>
-
-#include <algorithm>
+#include <array>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Paths.h"
+#include "platform/SystemInfo.h"
 #include "security/Base64Encoder.h"
 #include "security/GcryptLibrary.h"
 #include "security/KeyMaterial.h"
@@ -30,7 +24,6 @@ constexpr size_t kInnerOverhead = 24;     // D and the 20-byte digest
 constexpr size_t kOuterOverhead = 48;     // version, N, key words, 8 zero bytes
 constexpr size_t kKeySize = 32;
 constexpr size_t kBlock = 16;
-constexpr int kEthernetType = 1;  // ARPHRD_ETHER
 
 // Working memory that held credentials or keys; wiped when it goes away.
 struct WipedBytes {
@@ -57,103 +50,49 @@ void put_le32(uint8_t* at, uint32_t value) {
 
 // ---- Identifier -----------------------------------------------------------------------------
 
-struct IdentifierClock {
-  UAL_TimeSource source = nullptr;
-  timeval previous = {0, 0};
-};
-
-IdentifierClock& identifier_clock() {
-  static IdentifierClock clock;
-  return clock;
+// The time of the previous identifier.
+quill::TimeOfDay& previous_identifier_time() {
+  static quill::TimeOfDay previous;
+  return previous;
 }
 
-timeval now() {
-  IdentifierClock& clock = identifier_clock();
-  if (clock.source != nullptr) return clock.source();
-  timeval time{};
-  gettimeofday(&time, nullptr);
-  return time;
-}
-
-bool not_after(const timeval& a, const timeval& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_usec <= b.tv_usec);
+bool not_after(const quill::TimeOfDay& a, const quill::TimeOfDay& b) {
+  return a.seconds < b.seconds || (a.seconds == b.seconds && a.microseconds <= b.microseconds);
 }
 
 // T: bits 4-23 the low 20 bits of the seconds, bits 24-27 bits 8-11 of the microseconds, bits
 // 28-31 bits 24-27 of the seconds.
-uint32_t time_stamp(const timeval& time) {
-  const auto s = static_cast<uint32_t>(time.tv_sec);
-  const auto u = static_cast<uint32_t>(time.tv_usec);
+uint32_t time_stamp(const quill::TimeOfDay& time) {
+  const auto s = static_cast<uint32_t>(time.seconds);
+  const auto u = static_cast<uint32_t>(time.microseconds);
   return (s & 0xFFFFFu) << 4 | ((u >> 8) & 0xFu) << 24 | ((s >> 24) & 0xFu) << 28;
 }
 
 // ---- Hardware address -----------------------------------------------------------------------
 
-std::string read_first_line(const std::string& path) {
-  std::ifstream file(path);
-  std::string line;
-  std::getline(file, line);
-  return line;
-}
-
-bool safe_interface_name(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
-
-// The interface of the default route with the lowest metric, or "".
-std::string default_route_interface() {
-  std::ifstream routes(quill::Paths::Resolve("/proc/net/route"));
-  std::string line;
-  std::getline(routes, line);  // column titles
-  std::string best;
-  unsigned long best_metric = ULONG_MAX;
-  while (std::getline(routes, line)) {
-    std::istringstream fields(line);
-    std::string name, destination, gateway, flags_text, refcount, use, metric_text, mask;
-    if (!(fields >> name >> destination >> gateway >> flags_text >> refcount >> use >>
-          metric_text >> mask)) {
-      continue;
-    }
-    const unsigned long flags = std::strtoul(flags_text.c_str(), nullptr, 16);
-    const unsigned long metric = std::strtoul(metric_text.c_str(), nullptr, 10);
-    if (destination != "00000000" || mask != "00000000" || (flags & 1) == 0) continue;  // RTF_UP
-    if (metric < best_metric) {
-      best = name;
-      best_metric = metric;
-    }
-  }
-  return best;
-}
-
-// Reads the address of an Ethernet-type interface; false for another type or no address.
-bool read_interface_address(const std::string& name, unsigned char* out) {
-  if (!safe_interface_name(name)) return false;
-  const std::string folder = quill::Paths::Resolve("/sys/class/net/" + name);
-  if (std::atoi(read_first_line(folder + "/type").c_str()) != kEthernetType) return false;
-  const std::string text = read_first_line(folder + "/address");
-  unsigned int bytes[kUALMACAddressSize];
-  char end = '\0';
-  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &bytes[0], &bytes[1], &bytes[2],
-                  &bytes[3], &bytes[4], &bytes[5], &end) != kUALMACAddressSize) {
+bool usable_address(const quill::NetworkInterface& interface) {
+  if (interface.hardwareType != quill::NetworkInterface::kEthernetType || !interface.address) {
     return false;
   }
-  bool any = false;
-  for (int i = 0; i < kUALMACAddressSize; ++i) {
-    out[i] = static_cast<unsigned char>(bytes[i]);
-    any = any || bytes[i] != 0;
+  for (uint8_t byte : *interface.address) {
+    if (byte != 0) return true;
   }
-  return any;
+  return false;
 }
 
-std::vector<std::string> interface_names() {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(quill::Paths::Resolve("/sys/class/net"), error)) {
-    names.push_back(entry.path().filename().string());
+// The address of the primary interface, or nullopt.
+std::optional<std::array<uint8_t, 6>> primary_address() {
+  const std::vector<quill::NetworkInterface> interfaces = quill::SystemInfo::NetworkInterfaces();
+  const std::string route = quill::SystemInfo::DefaultRouteInterface();
+  for (const auto& interface : interfaces) {
+    if (!route.empty() && interface.name == route && usable_address(interface)) {
+      return interface.address;
+    }
   }
-  std::sort(names.begin(), names.end());
-  return names;
+  for (const auto& interface : interfaces) {
+    if (interface.name != "lo" && usable_address(interface)) return interface.address;
+  }
+  return std::nullopt;
 }
 
 // ---- Token ----------------------------------------------------------------------------------
@@ -184,9 +123,11 @@ bool PackData1(const char* user, size_t l1, const char* password, size_t l2, con
 // The message key: eight 32-bit values, each stored little-endian so that Twofish takes them as
 // its key words.
 void make_message_key(uint8_t* key) {
+  const auto process = static_cast<uint32_t>(quill::SystemInfo::ProcessId());
+  const auto seconds = static_cast<uint32_t>(quill::SystemInfo::CurrentTime().seconds);
   static bool seeded = false;
   if (!seeded) {
-    std::srand(static_cast<unsigned>(std::time(nullptr)) + static_cast<unsigned>(getpid()));
+    std::srand(seconds + process);
     seeded = true;
   }
   const auto random1 = static_cast<uint32_t>(std::rand());
@@ -194,8 +135,8 @@ void make_message_key(uint8_t* key) {
   const auto random3 = static_cast<uint32_t>(std::rand());
   const auto random4 = static_cast<uint32_t>(std::rand());
   const uint32_t words[8] = {
-      random1, static_cast<uint32_t>(getpid()),
-      random2, static_cast<uint32_t>(std::time(nullptr)),
+      random1, process,
+      random2, seconds,
       random3, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)),
       random4, random1,
   };
@@ -322,16 +263,16 @@ bool CreateGUID(unsigned char* out) {
   unsigned char* mac = nullptr;
   goGetMACAddress(&mac);
 
-  IdentifierClock& clock = identifier_clock();
-  timeval time = now();
-  if (not_after(time, clock.previous)) {
-    time = clock.previous;
-    if (++time.tv_usec >= 1000000) {
-      time.tv_usec = 0;
-      ++time.tv_sec;
+  quill::TimeOfDay& previous = previous_identifier_time();
+  quill::TimeOfDay time = quill::SystemInfo::CurrentTime();
+  if (not_after(time, previous)) {
+    time = previous;
+    if (++time.microseconds >= 1000000) {
+      time.microseconds = 0;
+      ++time.seconds;
     }
   }
-  clock.previous = time;
+  previous = time;
 
   std::memset(out, 0, kUALIdentifierSize);
   if (mac != nullptr) std::memcpy(out, mac, kUALMACAddressSize);
@@ -344,28 +285,15 @@ kern_return_t goGetMACAddress(unsigned char** mac) {
   if (mac == nullptr) return KERN_INVALID_ARGUMENT;
   std::memset(address, 0, sizeof address);
   *mac = address;
-  unsigned char found[kUALMACAddressSize];
-  bool have = false;
+  std::optional<std::array<uint8_t, 6>> found;
   try {
-    have = read_interface_address(default_route_interface(), found);
-    if (!have) {
-      for (const std::string& name : interface_names()) {
-        if (name != "lo" && read_interface_address(name, found)) {
-          have = true;
-          break;
-        }
-      }
-    }
+    found = primary_address();
   } catch (const std::exception&) {
-    have = false;  // out of memory while reading the interface list: no address
+    found.reset();  // out of memory while reading the interface list: no address
   }
-  if (!have) return KERN_FAILURE;
-  std::memcpy(address, found, sizeof address);
+  if (!found) return KERN_FAILURE;
+  std::memcpy(address, found->data(), sizeof address);
   return KERN_SUCCESS;
 }
 
-void UAL_SetTimeSource(UAL_TimeSource source) {
-  IdentifierClock& clock = identifier_clock();
-  clock.source = source;
-  clock.previous = {0, 0};
-}
+void UAL_ResetIdentifierClock() { previous_identifier_time() = {}; }

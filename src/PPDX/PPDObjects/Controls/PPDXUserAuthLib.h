@@ -5,11 +5,10 @@
 // inner block, enciphered with Twofish-256 under a fresh message key; that block and the key form
 // an outer block, enciphered with Twofish-256 under the master key shared with the print server
 // (KeyMaterial's token-master-key) and written as Base64. Integers in the token are big-endian.
+// The clock, the process id and the network interfaces come from SystemInfo.
 // Panel thread only: the MAC buffer, the last identifier time and the rand() seed are
 // process-wide.
 #pragma once
-
-#include <sys/time.h>
 
 #include <cstdint>
 
@@ -54,13 +53,12 @@ int UAL_PackAndEncrypt(char const* user, char const* password, char const* domai
 bool CreateGUID(unsigned char* out);
 
 // Points *mac at a process-wide 6-byte buffer holding the hardware address of the primary
-// network interface: the Ethernet-type interface of the default route, else the first
-// Ethernet-type interface by name with a non-zero address, read from the system's network
-// interface list (under Paths' root). Returns KERN_SUCCESS when an address was read, else
-// KERN_FAILURE with the buffer all zero; KERN_INVALID_ARGUMENT for a null mac.
+// network interface (SystemInfo): the interface of the default route when it is Ethernet-type
+// with a non-zero address, else the first such interface by name other than "lo". Returns
+// KERN_SUCCESS when an address was found, else KERN_FAILURE with the buffer all zero;
+// KERN_INVALID_ARGUMENT for a null mac.
 kern_return_t goGetMACAddress(unsigned char** mac);
 
-// The clock CreateGUID reads; null restores gettimeofday. Setting it also forgets the time of the
-// previous identifier. For tests.
-using UAL_TimeSource = timeval (*)();
-void UAL_SetTimeSource(UAL_TimeSource source);
+// Forgets the time of the previous identifier, so that the next one takes the clock as it is.
+// For tests that set the clock back.
+void UAL_ResetIdentifierClock();
