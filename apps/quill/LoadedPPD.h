@@ -1,5 +1,6 @@
 // LoadedPPD: what every PPD-reading subcommand does first: checks that the file can be read,
 // parses it, shows the whole tree (display options 3) and applies the --set choices in order.
+// Whether a value suits a control is the control's own answer (PPDXControl::CheckValue).
 #pragma once
 
 #include <memory>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "PPDX/KRTPPD.h"
+
+class PPDXControl;
 
 namespace quill::cli {
 
@@ -26,8 +29,13 @@ class LoadedPPD {
   [[nodiscard]] KRTPPD& ppd() { return *ppd_; }
   [[nodiscard]] const std::string& path() const { return path_; }
 
-  // Applies "KEY=VALUE" through the key/value interface. Throws UsageError for a text without
-  // "=", an unknown key, or a value the control refuses.
+  // The control of `key`, a main keyword with or without its leading "*" ("Duplex" finds
+  // "*Duplex" when no control is named "Duplex"). Throws UsageError "no key KEY in FILE".
+  [[nodiscard]] PPDXControl& Control(const std::string& key);
+  // Throws UsageError "value "VALUE" for KEYWORD <why>" when the control refuses the value.
+  void CheckValue(const PPDXControl& control, const std::string& value) const;
+  // Sets "KEY=VALUE" as a user types it (Control, CheckValue, then the control's text setter).
+  // Throws UsageError for a text without "=", an unknown key, or a value the control refuses.
   void Set(const std::string& assignment);
 
  private:

@@ -41,7 +41,9 @@ int WithPPD(const PPDOptions& options, Body body) {
 void AddCommonOptions(CLI::App* cmd, PPDOptions& options, bool with_sets) {
   cmd->add_option("PPD", options.path, "PPD file")->required();
   if (with_sets) {
-    cmd->add_option("--set", options.sets, "Set KEY=VALUE before answering (repeatable)")
+    cmd->add_option("--set", options.sets,
+                    "Set KEY=VALUE before answering; KEY with or without its leading * "
+                    "(repeatable)")
         ->allow_extra_args(false);
   }
   cmd->add_flag("--json", options.json, "Print JSON");
@@ -99,11 +101,11 @@ int RunCheck(const PPDOptions& options) {
       if (options.pairs.empty()) throw UsageError{"check needs KEY=OPTION pairs or --conflicts"};
       for (const auto& pair : options.pairs) {
         auto [key, option] = SplitAssignment(pair);
-        if (loaded.ppd().GetPPDXControlForKey(key) == nullptr) {
-          throw UsageError{"no option " + key + " in " + loaded.path()};
-        }
+        const PPDXControl& control = loaded.Control(key);
+        loaded.CheckValue(control, option);
+        const std::string keyword = control.Keyword();
         answers.push_back(
-            {key, option, loaded.ppd().IsKVConstrained(key.c_str(), option.c_str())});
+            {keyword, option, loaded.ppd().IsKVConstrained(keyword.c_str(), option.c_str())});
       }
     }
     if (options.json) {
@@ -163,7 +165,8 @@ void AddPPDCommands(CLI::App& app, int& status) {
   CLI::App* check_cmd =
       app.add_subcommand("check", "Ask whether options are constrained by the current choices");
   AddCommonOptions(check_cmd, *check, true);
-  check_cmd->add_option("PAIRS", check->pairs, "KEY=OPTION pairs to ask about");
+  check_cmd->add_option("PAIRS", check->pairs,
+                        "KEY=OPTION pairs to ask about (KEY with or without its leading *)");
   check_cmd->add_flag("--conflicts", check->conflicts,
                       "List every constrained option of every popup and boolean");
   check_cmd->callback([check, &status] { status = RunCheck(*check); });

@@ -24,6 +24,19 @@ TEST(TreeCommand, OutlineShowsPagesPanesRollDownsAndValues) {
       << run.out;
 }
 
+TEST(TreeCommand, SetTakesEachKindOfControlAsTyped) {
+  auto run = RunQuill({"tree", kSample, "--json", "--set", "KRAccount=4711", "--set",
+                       "KRToneCurve=1.5", "--set", "CustomPrintSize=612 792"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<std::string, nlohmann::json> controls;
+  const auto tree = nlohmann::json::parse(run.out);
+  for (const auto& c : tree["controls"]) controls[c["keyword"]] = c;
+  // A job note takes its plain text, not the enciphered form that presets store.
+  EXPECT_EQ(controls["*KRAccount"]["value"], "4711");
+  EXPECT_EQ(controls["*KRToneCurve"]["value"], "1.500");
+  EXPECT_EQ(controls["*CustomPrintSize"]["value"], "612.000000 792.000000");
+}
+
 TEST(TreeCommand, JsonDescribesTheWholeTree) {
   auto run = RunQuill({"tree", kSample, "--json", "--set", "*KRCopies=12", "--set",
                        "*KRMirror=true"});
@@ -72,6 +85,14 @@ TEST(CheckCommand, AnswersPairsAfterTheChoices) {
             nlohmann::json::parse(R"([{"key":"*Duplex","option":"DuplexTumble","constrained":false}])"));
 }
 
+TEST(CheckCommand, KeysWithOrWithoutTheirAsterisk) {
+  // As lp -o users type them; the answer names the control's keyword.
+  auto run = RunQuill({"check", kSample, "--set", "PageSize=SRA3", "Duplex=DuplexTumble",
+                       "*Duplex=None"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "*Duplex=DuplexTumble constrained\n*Duplex=None allowed\n");
+}
+
 TEST(CheckCommand, ListsConflicts) {
   auto run = RunQuill({"check", kSample, "--conflicts", "--set", "*KRFinisher=None"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -118,18 +139,27 @@ TEST(PPDCommands, BadArgumentsExitWithStatus2) {
   };
   const std::vector<Case> cases = {
       {{"tree", "/nonexistent.ppd"}, "quill: cannot read /nonexistent.ppd\n"},
-      {{"tree", kSample, "--set", "*Nope=1"}, "quill: no option *Nope in " + kSample + "\n"},
+      {{"tree", kSample, "--set", "*Nope=1"}, "quill: no key *Nope in " + kSample + "\n"},
+      {{"tree", kSample, "--set", "Nope=1"}, "quill: no key Nope in " + kSample + "\n"},
       {{"tree", kSample, "--set", "*Duplex=Sideways"},
-       "quill: value \"Sideways\" for *Duplex is not one of its options\n"},
+       "quill: value \"Sideways\" for *Duplex is not one of its options (None, DuplexNoTumble, "
+       "DuplexTumble)\n"},
+      {{"tree", kSample, "--set", "KRToneCurve=2,5"},
+       "quill: value \"2,5\" for *KRToneCurve is not a number\n"},
       {{"tree", kSample, "--set", "*KRCopies=100000"},
        "quill: value \"100000\" for *KRCopies is outside 1..9999\n"},
       {{"tree", kSample, "--set", "*KRAccount=12ab"},
-       "quill: value \"12ab\" for *KRAccount has characters the note refuses\n"},
+       "quill: value \"12ab\" for *KRAccount has the character \"a\", which the note refuses\n"},
       {{"tree", kSample, "--set", "*KRUTF8_Version=8"},
        "quill: value \"8\" for *KRUTF8_Version belongs to the server and cannot be set\n"},
       {{"tree", kSample, "--set", "novalue"}, "quill: expected KEY=VALUE, got \"novalue\"\n"},
       {{"check", kSample}, "quill: check needs KEY=OPTION pairs or --conflicts\n"},
-      {{"check", kSample, "*Nope=x"}, "quill: no option *Nope in " + kSample + "\n"},
+      {{"check", kSample, "*Nope=x"}, "quill: no key *Nope in " + kSample + "\n"},
+      {{"check", kSample, "*Duplex=Bogus"},
+       "quill: value \"Bogus\" for *Duplex is not one of its options (None, DuplexNoTumble, "
+       "DuplexTumble)\n"},
+      {{"check", kSample, "KRMirror=Maybe"},
+       "quill: value \"Maybe\" for *KRMirror is not True or False\n"},
   };
   for (const auto& c : cases) {
     auto run = RunQuill(c.args);

@@ -1,5 +1,7 @@
 #include "PPDX/PPDObjects/Controls/PPDXBooleanControl.h"
 
+#include <strings.h>
+
 namespace {
 
 constexpr char kTrue[] = "True";
@@ -58,6 +60,13 @@ void PPDXBooleanControl::SetCurrentControlWithCFString(std::string const& value)
     is_true = lower == "true"[i];
   }
   SetValue(is_true);
+}
+
+ValueRefusal PPDXBooleanControl::CheckValue(std::string const& value, std::string* why) const {
+  if (strcasecmp(value.c_str(), kTrue) == 0 || strcasecmp(value.c_str(), kFalse) == 0) {
+    if (value.find('\0') == std::string::npos) return kValueAccepted;
+  }
+  return RefuseValue(kValueNotTrueOrFalse, why, "is not True or False");
 }
 
 long PPDXBooleanControl::PostScript(unsigned char* out) {

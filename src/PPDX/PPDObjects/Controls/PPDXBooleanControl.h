@@ -39,6 +39,9 @@ class PPDXBooleanControl : public PPDXControl {
   // True when the text begins with "True" in any case ("TRUE", "Trueish"); false for any other
   // text, shorter ones included. The state is reported.
   void SetCurrentControlWithCFString(std::string const& value) override;
+  // Accepts "True" and "False" in any case; anything else is kValueNotTrueOrFalse (the setter
+  // would read "Trueish" as true and every other text as false).
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
 
   // Feature block "%%BeginFeature: <keyword> True|False\n", the code of the current state (or a
   // line feed when it has none), "%%EndFeature\n", written to `out` when it is given; returns the

@@ -1,7 +1,9 @@
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "constraints/UIConstraints.h"
 #include "foundation/PointerList.h"
@@ -110,8 +112,24 @@ void PPDXControl::SetPresetValueString(std::string const& value) {
   SetCurrentControlWithCFString(value);
 }
 
+ValueRefusal PPDXControl::CheckValue(std::string const& /*value*/, std::string* /*why*/) const {
+  return kValueAccepted;
+}
+
+ValueRefusal RefuseValue(ValueRefusal refusal, std::string* why, std::string phrase) {
+  if (why != nullptr) *why = std::move(phrase);
+  return refusal;
+}
+
 namespace {
 PPDXControl* as_control(void* control) { return static_cast<PPDXControl*>(control); }
+
+void copy_phrase(const std::string& phrase, char* out, long size) {
+  if (out == nullptr || size < 1) return;
+  const size_t keep = std::min(phrase.size(), static_cast<size_t>(size) - 1);
+  std::memcpy(out, phrase.data(), keep);
+  out[keep] = '\0';
+}
 }  // namespace
 
 extern "C" {
@@ -143,6 +161,23 @@ bool IsValidControlKeyword(void* control, char const* keyword) {
 }
 void ResetControlToDefault(void* control) {
   if (control) as_control(control)->ResetToDefaultValue();
+}
+bool ControlAcceptsValue(void* control, char const* value, int32_t* refusal, char* why,
+                         long whySize) {
+  ValueRefusal answer = kValueNoControl;
+  std::string phrase = "no control or no value";
+  try {
+    if (control != nullptr && value != nullptr) {
+      phrase.clear();
+      answer = as_control(control)->CheckValue(value, &phrase);
+    }
+  } catch (const std::bad_alloc&) {
+    answer = kValueNoControl;
+    phrase.clear();
+  }
+  if (refusal != nullptr) *refusal = answer;
+  if (answer != kValueAccepted) copy_phrase(phrase, why, whySize);
+  return answer == kValueAccepted;
 }
 
 }  // extern "C"

@@ -27,6 +27,21 @@ enum CNTL_TYPE : int32_t {
   kCustomPageSizeControl = 7,
 };
 
+// Why a control refuses a value given as text (PPDXControl::CheckValue); 0 when it accepts it.
+enum ValueRefusal : int32_t {
+  kValueAccepted = 0,
+  kValueNotAnOption = 1,       // a popup has no such option (or a profile name is empty)
+  kValueNotTrueOrFalse = 2,    // a boolean takes "True" or "False"
+  kValueNotANumber = 3,        // a range, float range or custom page size needs numbers
+  kValueOutOfRange = 4,        // below the minimum or above the maximum
+  kValueOffIncrement = 5,      // a whole-number range value between two steps of its increment
+  kValueTooLong = 6,           // a job note longer than its maximum length
+  kValueCharacterRefused = 7,  // a job note's flags refuse one of the characters
+  kValueNotText = 8,           // not valid UTF-8, or not representable where the text is kept
+  kValueServerOption = 9,      // a special option: only the server sets it
+  kValueNoControl = 10,        // (flat function) no control or no value was given
+};
+
 // The 30 main keywords that never become controls.
 extern const char* const kInvalidKeywords[30];
 
@@ -82,6 +97,17 @@ class PPDXControl : public PPDXElement {
   [[nodiscard]] virtual std::optional<std::string> CopyCurrentControlValueString() = 0;
   // Sets the current value from text (UTF-8).
   virtual void SetCurrentControlWithCFString(std::string const& value) = 0;
+  // Whether SetCurrentControlWithCFString would take `value` as it stands, so that the control
+  // then holds what was asked for: kValueAccepted, or why not. The value is text as the
+  // key/value interface, the command line and the panel give it (UTF-8; for a job note its
+  // plain text, never the enciphered preset form). On a refusal `why`, when given, receives a
+  // phrase that completes "value "<value>" for <keyword> ", such as "is outside 1..9999";
+  // it is left alone on acceptance. Each control type answers for itself; nothing changes.
+  [[nodiscard]] virtual ValueRefusal CheckValue(std::string const& value, std::string* why) const;
+  // CheckValue(value, why) == kValueAccepted.
+  [[nodiscard]] bool AcceptsValue(std::string const& value, std::string* why = nullptr) const {
+    return CheckValue(value, why) == kValueAccepted;
+  }
   // The value stored in presets and print settings; the current value unless overridden.
   [[nodiscard]] virtual std::optional<std::string> CopyPresetValueString();
   virtual void SetPresetValueString(std::string const& value);
@@ -138,4 +164,13 @@ bool IsMacImgShiftControl(void* control);
 long GetPostScript(void* control, unsigned char* out);
 bool IsValidControlKeyword(void* control, char const* keyword);
 void ResetControlToDefault(void* control);
+// The control's CheckValue of the NUL-terminated UTF-8 `value`: true when it accepts it.
+// Otherwise false, with *refusal (when given) the reason, and `why` (when given with a size of
+// at least 1) the phrase, cut to whySize - 1 bytes and NUL-terminated. A null control or value,
+// or no memory for the answer, gives false and kValueNoControl.
+bool ControlAcceptsValue(void* control, char const* value, int32_t* refusal, char* why,
+                         long whySize);
 }
+
+// Sets *why to `phrase` when why is given, and returns `refusal`: for CheckValue overrides.
+ValueRefusal RefuseValue(ValueRefusal refusal, std::string* why, std::string phrase);

@@ -1,6 +1,7 @@
 #include "PPDX/PPDObjects/Controls/PPDXCustomPageSizeControl.h"
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "foundation/CStringUtils.h"
@@ -34,6 +35,33 @@ PPDXCustomPageSizeControl::PPDXCustomPageSizeControl(char const* keyword, Pointe
 }
 
 PPDXCustomPageSizeControl::~PPDXCustomPageSizeControl() = default;
+
+ValueRefusal PPDXCustomPageSizeControl::CheckValue(std::string const& value,
+                                                   std::string* why) const {
+  const size_t space = value.find(' ');
+  const std::optional<double> width = decimalNumber(std::string_view(value).substr(0, space));
+  const std::optional<double> height =
+      space == std::string::npos ? width : decimalNumber(std::string_view(value).substr(space + 1));
+  if (!width || !height) return RefuseValue(kValueNotANumber, why, "is not \"WIDTH HEIGHT\"");
+  struct Side {
+    const char* name;
+    float size;
+    float min;
+    float max;
+  };
+  for (const Side& side : {Side{"width", static_cast<float>(*width), minWidth_, maxWidth_},
+                           Side{"height", static_cast<float>(*height), minHeight_, maxHeight_}}) {
+    if (!(side.size > 0) || std::isinf(side.size)) {
+      return RefuseValue(kValueOutOfRange, why, std::string("has no positive ") + side.name);
+    }
+    if (side.max > 0 && (side.size < side.min || side.size > side.max)) {
+      return RefuseValue(kValueOutOfRange, why,
+                         std::string("has a ") + side.name + " outside " +
+                             shortestDecimal(side.min) + ".." + shortestDecimal(side.max));
+    }
+  }
+  return kValueAccepted;
+}
 
 std::optional<std::string> PPDXCustomPageSizeControl::CopyCurrentControlValueString() {
   return fixed6(width_) + " " + fixed6(height_);

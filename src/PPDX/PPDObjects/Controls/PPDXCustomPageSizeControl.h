@@ -38,6 +38,10 @@ class PPDXCustomPageSizeControl : public PPDXControl {
   // The width is the decimal number at the start of the text, the height the one after the first
   // space (the same number again when there is no space); a missing number reads as 0.
   void SetCurrentControlWithCFString(std::string const& value) override;
+  // Accepts "<width> <height>" or one number for both (decimal numbers in points, one blank
+  // between them), each above 0 and, where a maximum is set (above 0), within its limits.
+  // Refusals: kValueNotANumber, kValueOutOfRange.
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
 
  private:
   float width_ = 0;

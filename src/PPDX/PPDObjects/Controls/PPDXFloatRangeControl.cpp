@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "foundation/CStringUtils.h"
 
@@ -41,6 +42,17 @@ std::optional<std::string> PPDXFloatRangeControl::CopyCurrentControlValueString(
 
 void PPDXFloatRangeControl::SetCurrentControlWithCFString(std::string const& value) {
   SetValue(static_cast<float>(decimalValue(value)));
+}
+
+ValueRefusal PPDXFloatRangeControl::CheckValue(std::string const& value, std::string* why) const {
+  const std::optional<double> number = decimalNumber(value);
+  if (!number) return RefuseValue(kValueNotANumber, why, "is not a number");
+  const auto kept = static_cast<float>(*number);
+  if (std::isinf(kept) || kept < min_ || kept > max_) {
+    return RefuseValue(kValueOutOfRange, why,
+                       "is outside " + shortestDecimal(min_) + ".." + shortestDecimal(max_));
+  }
+  return kValueAccepted;
 }
 
 long PPDXFloatRangeControl::PostScript(unsigned char* out) {

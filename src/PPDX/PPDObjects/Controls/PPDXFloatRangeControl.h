@@ -37,6 +37,10 @@ class PPDXFloatRangeControl : public PPDXControl {
   [[nodiscard]] std::optional<std::string> CopyCurrentControlValueString() override;
   // SetValue of the decimal number at the start of the text (0 when there is none).
   void SetCurrentControlWithCFString(std::string const& value) override;
+  // Accepts a decimal number ("." as the decimal point in every locale, nothing else around it)
+  // within minimum..maximum as the control keeps them (32-bit floats). Refusals:
+  // kValueNotANumber, kValueOutOfRange.
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
 
   // Feature block "%%BeginFeature: <keyword> <value %9.4f>\n", the template with that text
   // substituted for "<keyword>" (or a line feed without a template), "%%EndFeature\n", written

@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
+#include "PPDX/PPDObjects/Controls/JobNoteCharacterRule.h"
 #include "foundation/ProcessGlobals.h"
+#include "foundation/UTF8.h"
 #include "platform/Log.h"
 #include "platform/TextEncoding.h"
 #include "security/KRCFCrypto.h"
@@ -121,6 +124,34 @@ void PPDXJobNote::SetCurrentControlWithCFString(std::string const& value) {
   DropPostScript();
   if (notes_ == nullptr) notes_ = std::make_unique<CString>();
   *notes_ = value;
+}
+
+ValueRefusal PPDXJobNote::CheckValue(std::string const& value, std::string* why) const {
+  if (!quill::TextEncoding::IsValidUTF8(value)) {
+    return RefuseValue(kValueNotText, why, "is not UTF-8 text");
+  }
+  const std::vector<char32_t> characters = DecodeUTF8(value);
+  if (maxLength_ > 0 && characters.size() > static_cast<size_t>(maxLength_)) {
+    return RefuseValue(kValueTooLong, why,
+                       "is longer than " + std::to_string(maxLength_) + " characters");
+  }
+  for (char32_t c : characters) {
+    if (!JobNoteAcceptsCharacter(flags_, c)) {
+      std::string shown;
+      AppendUTF8(shown, c);
+      return RefuseValue(kValueCharacterRefused, why,
+                         "has the character \"" + shown + "\", which the note refuses");
+    }
+  }
+  // The setter keeps the text in an 8-bit encoding and would keep "" for text it cannot hold.
+  ProcessGlobals const& globals = Globals();
+  const quill::TextEncodingId kept_in = CString::EncodingForDisplayText(
+      globals.KRUTF8Version, globals.popupJobNotesLangIsJapanese, globals.documentServer,
+      quill::TextEncoding::ApplicationEncoding());
+  if (!quill::TextEncoding::Convert(value, quill::kEncodingUTF8, kept_in)) {
+    return RefuseValue(kValueNotText, why, "has characters the note's text encoding cannot hold");
+  }
+  return kValueAccepted;
 }
 
 bool PPDXJobNote::IsPlainPresetKeyword() const {

@@ -208,6 +208,36 @@ void PPDXPopupControl::SetCurrentControlWithCFString(std::string const& value) {
   if (!SetKeywordSelect(value.c_str(), true)) ResetToDefaultValue();
 }
 
+ValueRefusal PPDXPopupControl::CheckValue(std::string const& value, std::string* why) const {
+  for (const auto& item : items_) {
+    if (item->HasKeyword(value.c_str())) return kValueAccepted;
+  }
+  if (IsColourProfileControl()) {
+    // A name that no item has becomes an item of its own; an empty one could not be chosen.
+    if (value.empty()) return RefuseValue(kValueNotAnOption, why, "is empty");
+    if (!quill::TextEncoding::IsValidUTF8(value)) {
+      return RefuseValue(kValueNotText, why, "is not UTF-8 text");
+    }
+    return kValueAccepted;
+  }
+  if (why == nullptr) return kValueNotAnOption;
+  // The first few options tell a user what was meant; a long list would drown the message.
+  constexpr size_t kListed = 8;
+  std::string options;
+  size_t listed = 0;
+  for (const auto& item : items_) {
+    if (item->Keyword() == nullptr) continue;
+    if (listed == kListed) {
+      options += ", ...";
+      break;
+    }
+    options += (listed++ == 0 ? "" : ", ");
+    options += item->Keyword();
+  }
+  return RefuseValue(kValueNotAnOption, why,
+                     "is not one of its options" + (options.empty() ? "" : " (" + options + ")"));
+}
+
 bool PPDXPopupControl::Rebuild(char const* name, PointerList& items, CString* defaultKeyword) {
   std::vector<std::unique_ptr<_PopupItem>> newItems;
   take_items(items, newItems);

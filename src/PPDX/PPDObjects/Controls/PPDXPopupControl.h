@@ -92,6 +92,11 @@ class PPDXPopupControl : public PPDXControl {
   // popup an unknown value changes nothing.
   void SetCurrentControlWithCFString(std::string const& value) override;
 
+  // Accepts the keyword of an item. A colour-profile control also accepts any other non-empty
+  // UTF-8 text, which names an item or becomes a new one. Refusals: kValueNotAnOption (the
+  // phrase lists the first options), kValueNotText.
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
+
   // Replaces the display name (when `name`, in the system encoding, differs from the user name),
   // all items and the default keyword, then selects the new default and finally the keyword that
   // was current before, when a new item still has it. Takes ownership of the items and of

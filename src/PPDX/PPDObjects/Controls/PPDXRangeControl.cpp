@@ -1,5 +1,8 @@
 #include "PPDX/PPDObjects/Controls/PPDXRangeControl.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "foundation/CStringUtils.h"
 
 PPDXRangeControl::PPDXRangeControl(char const* keyword, std::string name, PointerList& flags,
@@ -16,14 +19,18 @@ PPDXRangeControl::PPDXRangeControl(char const* keyword, std::string name, Pointe
 
 PPDXRangeControl::~PPDXRangeControl() = default;
 
-void PPDXRangeControl::SetValue(long v) {
+long PPDXRangeControl::Constrained(long v) const {
   long value = v;
   // The remainder keeps the sign of v, so the value moves towards zero. An increment of -1 leaves
   // no remainder, and asking for one would overflow for the smallest long.
   if (increment_ != 0 && increment_ != -1) value = v - v % increment_;
   if (value < min_) value = min_;
   if (value > max_) value = max_;
-  value_ = value;
+  return value;
+}
+
+void PPDXRangeControl::SetValue(long v) {
+  value_ = Constrained(v);
   cache_.reset();
   cacheLength_ = 0;
 }
@@ -36,6 +43,24 @@ std::optional<std::string> PPDXRangeControl::CopyCurrentControlValueString() {
 
 void PPDXRangeControl::SetCurrentControlWithCFString(std::string const& value) {
   SetValue(string2Number(value.c_str()));
+}
+
+ValueRefusal PPDXRangeControl::CheckValue(std::string const& value, std::string* why) const {
+  const std::optional<long> number = wholeNumber(value);
+  if (!number) return RefuseValue(kValueNotANumber, why, "is not a whole number");
+  // The setter reads the text as an int; beyond that it would take the nearest int instead.
+  const long low = std::max<long>(min_, INT_MIN);
+  const long high = std::min<long>(max_, INT_MAX);
+  if (*number < low || *number > high) {
+    return RefuseValue(kValueOutOfRange, why,
+                       "is outside " + std::to_string(low) + ".." + std::to_string(high));
+  }
+  if (const long kept = Constrained(*number); kept != *number) {
+    return RefuseValue(kValueOffIncrement, why,
+                       "is not a step of " + std::to_string(increment_) + " (it would become " +
+                           std::to_string(kept) + ")");
+  }
+  return kValueAccepted;
 }
 
 long PPDXRangeControl::PostScript(unsigned char* out) {

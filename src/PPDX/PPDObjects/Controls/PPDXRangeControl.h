@@ -35,6 +35,11 @@ class PPDXRangeControl : public PPDXControl {
   [[nodiscard]] std::optional<std::string> CopyCurrentControlValueString() override;
   // SetValue of the integer at the start of the text (0 when there is none).
   void SetCurrentControlWithCFString(std::string const& value) override;
+  // Accepts a whole number (optional sign, digits, nothing else) that SetValue keeps as it is.
+  // Refusals: kValueNotANumber, kValueOutOfRange (outside minimum..maximum, or beyond what the
+  // setter reads), kValueOffIncrement (SetValue would move it to another step; the phrase names
+  // that value).
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
 
   // Feature block "%%BeginFeature: <keyword> <value>\n", the template with the value substituted
   // for "<keyword>" (or a line feed without a template), "%%EndFeature\n", written to `out` when
@@ -45,6 +50,8 @@ class PPDXRangeControl : public PPDXControl {
   struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
   };
+  // What SetValue(v) makes the value.
+  [[nodiscard]] long Constrained(long v) const;
 
   long value_;
   long min_;

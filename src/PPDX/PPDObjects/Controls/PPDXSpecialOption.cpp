@@ -41,6 +41,10 @@ std::optional<std::string> PPDXSpecialOption::CopyCurrentControlValueString() {
 
 void PPDXSpecialOption::SetCurrentControlWithCFString(std::string const& /*value*/) {}
 
+ValueRefusal PPDXSpecialOption::CheckValue(std::string const& /*value*/, std::string* why) const {
+  return RefuseValue(kValueServerOption, why, "belongs to the server and cannot be set");
+}
+
 void PPDXSpecialOption::ResetToDefaultValue() { *value_ = ""; }
 
 namespace {

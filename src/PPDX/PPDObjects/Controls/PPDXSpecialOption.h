@@ -27,6 +27,8 @@ class PPDXSpecialOption : public PPDXControl {
   [[nodiscard]] std::optional<std::string> CopyCurrentControlValueString() override;
   // A special option keeps its PPD value: the call changes nothing.
   void SetCurrentControlWithCFString(std::string const& value) override;
+  // Refuses every value (kValueServerOption): the server sets special options, not the user.
+  [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
   // The value becomes "".
   void ResetToDefaultValue() override;
 
