@@ -32,7 +32,7 @@ def timings(commands, runs, rounds, work):
         args = ["hyperfine", "-N", "--warmup", "2", "--runs", str(runs), "--export-json", export,
                 "--style", "none"]
         args += [command for _, command in order]
-        subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with open(export) as f:
             results = json.load(f)["results"]
         for (name, _), result in zip(order, results):

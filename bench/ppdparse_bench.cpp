@@ -11,8 +11,8 @@
 // error; otherwise the program stops with a message.
 //
 // The process-wide end-of-PPD latch is cleared before each parse (each file ends with the end
-// marker). No queue PPD path is set, so the parse does not read the pop-up job-note preferences
-// block (which would open the file with libcups once more).
+// marker). The file is the queue's PPD, as in the panel: the parse then reads the pop-up job-note
+// preferences block too, from the blocks it collected on its way through the file.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
@@ -56,6 +56,7 @@ struct Subject {
 
 KRTPPD* ParseWithKRTPPD(const fs::path& path) {
   Globals().endOfPPDLatch = false;
+  Globals().currentPPDPath = path.string();
   auto* ppd = new KRTPPD(path.string(), kParseOrphans | kParseHidden);
   ppd->Retain();
   return ppd;

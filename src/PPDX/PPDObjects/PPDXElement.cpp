@@ -7,7 +7,7 @@
 
 PPDXElement::PPDXElement(char const* keyword, std::string localizedName, bool const& visible)
     : localizedName_(std::move(localizedName)), visible_(visible) {
-  if (keyword != nullptr && keyword[0] != '\0') keyword_ = std::make_unique<CString>(keyword);
+  if (keyword != nullptr) keyword_ = keyword;
 }
 
 PPDXElement::~PPDXElement() = default;
@@ -22,7 +22,7 @@ bool PPDXElement::OkayToDisplay(_DISPLAY_OPTIONS_ const& options) const {
 }
 
 char const* PPDXElement::Keyword() const {
-  return keyword_ ? static_cast<char const*>(*keyword_) : nullptr;
+  return keyword_.empty() ? nullptr : keyword_.c_str();
 }
 
 char const* PPDXElement::UserName() {

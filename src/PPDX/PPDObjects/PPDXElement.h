@@ -52,10 +52,13 @@ class PPDXElement {
   void SetVisible(bool visible) { visible_ = visible; }
 
  private:
-  std::unique_ptr<CString> keyword_;
+  friend class PPDXElementList;  // marks the elements an owning list holds
+
+  std::string keyword_;                // empty for none
   std::unique_ptr<CString> userName_;  // made on first use
   std::string localizedName_;
   bool visible_;
+  bool ownedByList_ = false;  // an owning element list holds it (and deletes it)
   PPDXElement* parent_ = nullptr;  // not owned
 };
 

@@ -2,19 +2,40 @@
 
 PPDXElementList::PPDXElementList(bool owning) : owning_(owning) {}
 
-// The owned elements go with `owned_`; a borrowing list leaves its elements alone.
-PPDXElementList::~PPDXElementList() = default;
+PPDXElementList::~PPDXElementList() {
+  if (!owning_) return;  // a borrowing list leaves its elements alone
+  for (PPDXElement* element : items_) delete element;
+}
 
 bool PPDXElementList::Add(PPDXElement* element) {
   if (element == nullptr) return false;
   if (owning_) {
-    if (!ownedMembers_.insert(element).second) return false;
-    owned_.emplace_back(element);
+    // Held by an owning list already (this one or another): it would be deleted twice.
+    if (element->ownedByList_) return false;
+    element->ownedByList_ = true;
   }
-  items_.push_back(element);
   // Keywords never change after construction, so the index stays true for the list's life.
-  if (char const* keyword = element->Keyword()) {
-    index_[std::string(keyword)].push_back(items_.size() - 1);
+  char const* keyword = element->Keyword();
+  if (keyword != nullptr && (indexed_ + 1) * 2 > slots_.size()) Grow();
+  items_.push_back(element);
+  if (keyword != nullptr) {
+    Index(items_.size() - 1, Hash(keyword));
+    ++indexed_;
   }
   return true;
+}
+
+void PPDXElementList::Index(size_t position, uint32_t hash) {
+  size_t i = hash & mask_;
+  while (slots_[i].position != 0) i = (i + 1) & mask_;
+  slots_[i] = Slot{static_cast<uint32_t>(position + 1), hash};
+}
+
+void PPDXElementList::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+  mask_ = slots_.size() - 1;
+  for (size_t position = 0; position < items_.size(); ++position) {
+    if (char const* keyword = items_[position]->Keyword()) Index(position, Hash(keyword));
+  }
 }

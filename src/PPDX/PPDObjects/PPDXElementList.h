@@ -2,20 +2,22 @@
 // keyword index and one cursor.
 //
 // A list either owns its elements (it deletes them when it goes) or only points to elements that
-// another list owns; a borrowing list must not outlive the list that owns its elements. Exact
-// keyword lookups go through a hash index from keyword to the positions that carry it, in list
-// order, so a lookup costs the few elements of that keyword instead of a walk of the whole list.
+// another list owns; a borrowing list must not outlive the list that owns its elements. An element
+// belongs to one owning list at most. Exact keyword lookups go through a hash index of the
+// positions (open addressing over the elements' own keyword texts, which never change), so a
+// lookup costs the few elements of that keyword instead of a walk of the whole list. The index
+// holds no text and no node of its own: a list of n elements makes a handful of allocations, and
+// going away costs little more than deleting its elements.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "PPDX/PPDObjects/PPDXElement.h"
@@ -64,15 +66,21 @@ class PPDXElementList {
   // index.
   template <class Accept>
   [[nodiscard]] size_t FindExact(char const* keyword, Accept&& accept, size_t from = 0) const {
-    if (keyword == nullptr) return npos;
-    auto found = index_.find(std::string_view(keyword));
-    if (found == index_.end()) return npos;
-    const std::vector<size_t>& positions = found->second;  // ascending
-    for (auto it = std::lower_bound(positions.begin(), positions.end(), from);
-         it != positions.end(); ++it) {
-      if (accept(*items_[*it])) return *it;
+    if (keyword == nullptr || slots_.empty()) return npos;
+    const std::string_view wanted(keyword);
+    const uint32_t hash = Hash(wanted);
+    size_t best = npos;
+    // Every element of the keyword lies in the run of filled slots that starts at its hash.
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (slot.position == 0) break;
+      const size_t position = slot.position - 1;
+      if (slot.hash == hash && position >= from && position < best &&
+          wanted == items_[position]->Keyword() && accept(*items_[position])) {
+        best = position;
+      }
     }
-    return npos;
+    return best;
   }
 
   // Position of the first element at or after `from` whose keyword contains `text` and that
@@ -108,15 +116,22 @@ class PPDXElementList {
   }
 
  private:
-  struct KeywordHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  // One slot of the index: the position of an element + 1 (0 for an empty slot) and the hash of
+  // its keyword.
+  struct Slot {
+    uint32_t position = 0;
+    uint32_t hash = 0;
   };
+  static uint32_t Hash(std::string_view text) {
+    return static_cast<uint32_t>(std::hash<std::string_view>{}(text));
+  }
+  void Index(size_t position, uint32_t hash);
+  void Grow();
 
   bool owning_;
-  std::vector<PPDXElement*> items_;                      // list order
-  std::vector<std::unique_ptr<PPDXElement>> owned_;      // owning lists only
-  std::unordered_set<PPDXElement const*> ownedMembers_;  // owning lists only
-  std::unordered_map<std::string, std::vector<size_t>, KeywordHash, std::equal_to<>> index_;
+  std::vector<PPDXElement*> items_;  // list order; deleted with the list when it owns them
+  std::vector<Slot> slots_;          // the keyword index; a power of two in size, at most half full
+  size_t mask_ = 0;
+  size_t indexed_ = 0;  // elements with a keyword
   size_t cursor_ = npos;
 };
