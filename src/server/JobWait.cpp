@@ -42,6 +42,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 constexpr int kJobRounds = 360;
 constexpr double kJobRoundMs = 100;
 constexpr double kSettleMs = 700;
+constexpr int kJobStopped = 6;  // the filter refused the command
 constexpr int kJobCanceled = 7;
 constexpr int kJobAborted = 8;
 
@@ -65,7 +66,10 @@ bool isJobComple(const quill::Printer& printer, int jobId, const char* title) {
       completed = true;
       break;
     }
-    if (state == quill::kJobCanceled || state == quill::kJobAborted) break;
+    if (state == quill::kJobStopped || state == quill::kJobCanceled ||
+        state == quill::kJobAborted) {
+      break;
+    }
     if (state == 0 && !error.empty()) {
       std::fprintf(stderr, "isJobComple: %s\n", error.c_str());
     }

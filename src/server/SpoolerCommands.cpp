@@ -1,16 +1,14 @@
 #include "server/SpoolerCommands.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <random>
 #include <thread>
 
-#include "foundation/ProcessGlobals.h"
 #include "platform/Paths.h"
-#include "platform/Printer.h"
 
 namespace quill {
 namespace {

@@ -75,9 +75,10 @@ class SpoolerWaits {
 
 // Waits for command job `jobId` (titled `title`) on `printer` to reach the completed state: up to
 // 360 rounds 100 ms apart, asking the job's state directly (so the cost does not depend on the
-// queue's job history). Diagnostics go to standard error ("isJobComple: ..."). A job that ends
-// cancelled or aborted stops the wait at once. On completion the queue's PPD is fetched anew and
-// made the current PPD path (so that blocks the filter just stored are read), the copy fetched
-// before it by this function is removed, and the function sleeps 700 ms. False when `jobId` is
-// not positive, the job did not complete in the rounds, or it ended otherwise.
+// queue's job history). Diagnostics go to standard error ("isJobComple: ..."). A job that is
+// stopped (the filter refused it), cancelled or aborted ends the wait at once. On completion the
+// queue's PPD is fetched anew and made the current PPD path (so that blocks the filter just
+// stored are read), the copy fetched before it by this function is removed, and the function
+// sleeps 700 ms. False when `jobId` is not positive, the job did not complete in the rounds, or
+// it ended otherwise.
 bool isJobComple(const quill::Printer& printer, int jobId, const char* title);
