@@ -261,10 +261,8 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
             item_name = GetTextConverter()->ConvertToCFString(
                 option.translation->c_str(), static_cast<long>(option.translation->size()));
           }
-          items.push_back(std::make_unique<_PopupItem>(
-              option.option.c_str(), std::move(item_name),
-              copy_code(option.code.data(), option.code.size()),
-              static_cast<long>(option.code.size())));
+          items.emplace_back(_PopupItem::MakeWithCode(option.option.c_str(), std::move(item_name),
+                                                      option.code.data(), option.code.size()));
           return nullptr;
         }
         if (!starts_with(token, "*Default")) return nullptr;

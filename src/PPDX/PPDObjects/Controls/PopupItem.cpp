@@ -1,6 +1,7 @@
 #include "PPDX/PPDObjects/Controls/PopupItem.h"
 
 #include <cstring>
+#include <new>
 
 #include "TextConverter/TextConverter.h"
 
@@ -12,7 +13,23 @@ _PopupItem::_PopupItem(char const* keyword, std::optional<std::string> localized
   if (keyword != nullptr && keyword[0] != '\0') keyword_ = keyword;
 }
 
-_PopupItem::~_PopupItem() = default;
+_PopupItem::~_PopupItem() {
+  if (!codeInline_) std::free(code_);
+}
+
+_PopupItem* _PopupItem::MakeWithCode(char const* keyword, std::optional<std::string> localizedName,
+                                     char const* code, size_t length) {
+  if (code == nullptr) length = 0;
+  void* block = ::operator new(sizeof(_PopupItem) + length);
+  auto* item = ::new (block) _PopupItem(keyword, std::move(localizedName), nullptr, 0);
+  if (length > 0) {
+    item->code_ = static_cast<unsigned char*>(block) + sizeof(_PopupItem);
+    std::memcpy(item->code_, code, length);
+    item->codeLength_ = static_cast<long>(length);
+    item->codeInline_ = true;
+  }
+  return item;
+}
 
 char const* _PopupItem::Keyword() const {
   return keyword_.empty() ? nullptr : keyword_.c_str();

@@ -20,6 +20,14 @@ class _PopupItem {
              long codeLength);
   ~_PopupItem();
   _PopupItem(const _PopupItem&) = delete;
+
+  // An item whose code is a copy of `length` bytes of `code`, held in the same allocation as the
+  // item itself (the parser makes tens of thousands of items: one allocation each, not two).
+  // Release it with delete like any other item.
+  static _PopupItem* MakeWithCode(char const* keyword, std::optional<std::string> localizedName,
+                                  char const* code, size_t length);
+  static void* operator new(size_t size) { return ::operator new(size); }
+  static void operator delete(void* item) { ::operator delete(item); }
   _PopupItem& operator=(const _PopupItem&) = delete;
 
   // The option keyword; null when the item has none.
@@ -29,7 +37,7 @@ class _PopupItem {
   // The display text (UTF-8); nullopt when there is none.
   [[nodiscard]] const std::optional<std::string>& LocalizedName() const { return localizedName_; }
   // The PostScript invocation (null when none) and its length in bytes.
-  [[nodiscard]] const unsigned char* Code() const { return code_.get(); }
+  [[nodiscard]] const unsigned char* Code() const { return code_; }
   [[nodiscard]] long CodeLength() const { return codeLength_; }
 
   [[nodiscard]] bool IsSelected() const { return selected_; }
@@ -40,16 +48,13 @@ class _PopupItem {
   char const* displayName();
 
  private:
-  struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-  };
-
   // Option keyword of the *<Keyword> option line; empty for none. Held inline: a PPD has tens of
   // thousands of items and most keywords are short.
   std::string keyword_;
   std::optional<std::string> localizedName_;
-  std::unique_ptr<unsigned char, FreeDeleter> code_;
+  unsigned char* code_;  // malloc'd and owned, unless it lies in the item's own allocation
   long codeLength_;
+  bool codeInline_ = false;
   bool selected_ = false;
   std::unique_ptr<char[]> displayName_;  // made by displayName()
 };
