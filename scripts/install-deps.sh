@@ -13,6 +13,8 @@ packages=(
   cups cups-client cups-ipp-utils dbus avahi-daemon ghostscript
   libgcrypt20-dev zlib1g-dev libplist-dev
   libcli11-dev nlohmann-json3-dev
+  # The device-management XML reader.
+  libpugixml-dev
   # Third-party PPDs that the real-PPD test parses (tests/realppd).
   printer-driver-postscript-hp cups-filters
   # A comma-decimal locale for the parser's locale test; whole-process benchmarks (bench/).
