@@ -125,10 +125,13 @@ pid_t Spawn(const std::vector<std::string>& args, const fs::path& log) {
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const pid_t parent = getpid();
+  // The death signal follows the thread that forks: only a child of the main thread gets it, so
+  // that a server started from a short-lived thread does not die with that thread.
+  const bool main_thread = gettid() == parent;
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("CupsServer: fork failed");
   if (pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (main_thread) prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) _exit(127);
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     const int null = open("/dev/null", O_RDONLY);
