@@ -21,6 +21,7 @@ namespace {
 struct Settings {
   SystemVersion version;
   std::optional<std::string> user_name;
+  std::optional<std::string> user_full_name;
   std::string bundle_identifier = "org.quill.cli";
   std::optional<TimeOfDay> time;
   std::optional<int64_t> process_id;
@@ -118,6 +119,17 @@ std::string SystemInfo::UserName() {
   return {};
 }
 void SystemInfo::SetUserName(std::string name) { settings().user_name = std::move(name); }
+
+std::string SystemInfo::UserFullName() {
+  if (settings().user_full_name) return *settings().user_full_name;
+  const passwd* pw = getpwuid(geteuid());
+  if (pw == nullptr || pw->pw_gecos == nullptr) return {};
+  std::string gecos = pw->pw_gecos;
+  return gecos.substr(0, gecos.find(','));
+}
+void SystemInfo::SetUserFullName(std::string name) {
+  settings().user_full_name = std::move(name);
+}
 
 std::string SystemInfo::HostBundleIdentifier() { return settings().bundle_identifier; }
 void SystemInfo::SetHostBundleIdentifier(std::string identifier) {

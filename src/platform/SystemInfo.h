@@ -56,6 +56,11 @@ class SystemInfo {
   static std::string UserName();
   static void SetUserName(std::string name);
 
+  // Full name of the current user: the setting, else the first comma-separated field of the
+  // password database's comment (GECOS) field, else "".
+  static std::string UserFullName();
+  static void SetUserFullName(std::string name);
+
   // Identifier of the host application ("bundle identifier"); "org.quill.cli" unless set.
   static std::string HostBundleIdentifier();
   static void SetHostBundleIdentifier(std::string identifier);
