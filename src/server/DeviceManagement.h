@@ -38,15 +38,16 @@ enum class DMTNonPPDTarget {
   kCustomPrintSize,  // "CustomPrintSize", when "*CustomPrintSize" exists
 };
 
-// One default to apply. For the four tables the pair (key, value) is appended to the table and
-// `settingsKey` (the key itself) is set to the value in the print settings; for the others only
-// the print settings entry `settingsKey` is set ("*<key>").
+// One default to apply. `key` is the document's key with the asterisk the session's tables and
+// print settings use ("*PadCoverTray"). For the four tables the pair (key, value) is appended to
+// the table and also set in the print settings; for the others only the print settings entry is
+// set. `settingsKey` and `settingsValue` are the same texts in UTF-8.
 struct DMTNonPPDDefault {
   DMTNonPPDTarget target;
   std::wstring key;
   std::wstring value;
-  std::string settingsKey;  // UTF-8
-  std::string settingsValue;  // UTF-8
+  std::string settingsKey;
+  std::string settingsValue;
 };
 
 // Answers whether the option tree has a control with this main keyword ("*KRJobName").
