@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
+#include "PPDX/PPDObjects/PPDXControls.h"
 #include "PPDX/PPDObjects/PPDXElement.h"
 #include "PPDX/PPDX.h"
 #include "PPDX/PPDXErrors.h"
 #include "constraints/UIConstraints.h"
 #include "foundation/PointerList.h"
+#include "foundation/ProcessGlobals.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -312,4 +314,38 @@ TEST(PPDXErrors, ListAndCursor) {
   EXPECT_EQ(ErrorCount(nullptr), 0);
   EXPECT_EQ(FirstError(nullptr), nullptr);
   EXPECT_FALSE(IsErrorFatal(nullptr));
+}
+
+TEST(PPDXElementList, AnElementHasOneOwningListAndIsFoundByKeyword) {
+  // A second owning list would delete the control a second time.
+  auto* control = new TestControl("*Duplex", {});
+  PPDXControls owner;
+  PPDXControls other_owner;
+  PPDXControls borrower(/*ownsControls=*/false);
+  ASSERT_TRUE(owner.Add(control));
+  EXPECT_FALSE(other_owner.Add(control));
+  EXPECT_TRUE(borrower.Add(control));
+
+  // Many keywords, some twice: the first of a keyword is found, in list order.
+  std::vector<std::string> keywords;
+  for (int i = 0; i < 300; ++i) keywords.push_back("*K" + std::to_string(i % 200));
+  for (const std::string& keyword : keywords) owner.Add(new TestControl(keyword.c_str(), {}));
+  Globals().displayOptions = kDisplayOrphans | kDisplayHidden;  // the test's controls are orphans
+  for (int i : {0, 57, 199}) {
+    const std::string keyword = "*K" + std::to_string(i);
+    CNTL_TYPE type;
+    PPDXControl* found = owner.Find(keyword.c_str(), type, true);
+    ASSERT_NE(found, nullptr) << keyword;
+    EXPECT_STREQ(found->Keyword(), keyword.c_str());
+    // The first of the two made with this keyword: the 1st ... 200th control after *Duplex.
+    size_t position = 0;
+    for (PPDXControl* c = owner.First(type); c != nullptr && c != found; c = owner.Next(type)) {
+      ++position;
+    }
+    EXPECT_EQ(position, static_cast<size_t>(i) + 1) << keyword;
+  }
+  CNTL_TYPE type;
+  EXPECT_EQ(owner.Find("*K200", type, true), nullptr);
+  EXPECT_EQ(owner.Find(nullptr, type, true), nullptr);
+  ResetProcessGlobals();
 }
