@@ -278,7 +278,7 @@ int KRTJobNoteList::outInjectionData(KRTJobTicket* ticket, const quill::PrintSet
             note->SetNotes(name.c_str());
             if (name.empty()) {
               if (!JobNoteOutput().userAuthNameInitialised) {
-                name = quill::SystemInfo::UserName();
+                name = quill::SystemInfo::UserFullName();
               }
             } else if (auto utf8 = ConvertTextFromApplicationToUTF8(name)) {
               name = std::move(*utf8);
