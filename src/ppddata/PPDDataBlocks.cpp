@@ -25,6 +25,22 @@ bool MayStartBlockLine(std::string_view text) {
   return text.size() >= 3 && text[0] == '*' && Lower(text[1]) == 'k' && Lower(text[2]) == 'r';
 }
 
+// The start of a line that holds a block attribute: "*KR<name><4 hex digits>", blanks, a colon.
+// Block attributes carry no option word: a line that does ("*KRPopup0001 Opt1/Choice 1: ...") is
+// an option line of a UI group, however its keyword ends.
+bool StartsBlockLine(std::string_view text) {
+  if (!MayStartBlockLine(text)) return false;
+  std::size_t end = 1;
+  while (end < text.size() && !IsBlank(text[end]) && text[end] != ':') ++end;
+  const std::string_view name = text.substr(1, end - 1);
+  if (name.size() < 6 || name.size() > kMaxNameLength ||
+      !std::all_of(name.end() - 4, name.end(), IsHexDigit)) {
+    return false;
+  }
+  while (end < text.size() && IsBlank(text[end])) ++end;
+  return end < text.size() && text[end] == ':';
+}
+
 // Block attribute names: "KR", the block's name, and four hexadecimal digits.
 bool IsBlockName(std::string_view name) {
   if (name.size() < 6 || name.size() > kMaxNameLength) return false;
@@ -75,8 +91,10 @@ void PPDDataBlocks::Take(std::string_view piece, bool lineEnded) {
       break;
     case State::kLineStart:
       // A piece too short to tell is kept (only the last bytes of a file come that short without
-      // their line end).
-      if (!MayStartBlockLine(piece) && (lineEnded || piece.size() >= 3)) {
+      // their line end); Commit looks at it again.
+      if (lineEnded || piece.size() >= kMaxNameLength + 2
+              ? !StartsBlockLine(piece)
+              : !MayStartBlockLine(piece) && piece.size() >= 3) {
         state_ = State::kSkipping;
         break;
       }
@@ -114,14 +132,11 @@ void PPDDataBlocks::Commit() {
   const std::string_view name = text.substr(0, name_end);
   if (!IsBlockName(name)) return;
 
-  // "*Name: value", or "*Name Spec: value" with a spec word (a translation after a slash allowed).
+  // "*Name: value"; blanks may stand before the colon, an option word may not.
   std::string_view rest = text.substr(name_end);
   while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
-  const std::size_t colon = rest.find(':');
-  if (colon == std::string_view::npos) return;
-  const std::string_view spec = rest.substr(0, colon);
-  if (std::any_of(spec.begin(), spec.end(), IsBlank)) return;
-  std::string_view value = rest.substr(colon + 1);
+  if (rest.empty() || rest.front() != ':') return;
+  std::string_view value = rest.substr(1);
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   while (!value.empty() && (IsBlank(value.back()) || value.back() == '\n' || value.back() == '\r')) {
     value.remove_suffix(1);

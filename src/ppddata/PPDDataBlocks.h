@@ -6,7 +6,9 @@
 // point where its own reading stopped. Attribute lines are taken the way libcups takes them, so that
 // both reading paths give the same data: names compare ignoring case, the first attribute of a name
 // wins, a quoted value that is not closed on its line goes on over the following lines, and the
-// value is stripped of its blanks and of a pair of enclosing quotes.
+// value is stripped of its blanks and of a pair of enclosing quotes. Block attributes are written
+// without an option word; a line that has one ("*KRPopup0001 Opt1/Choice 1: ...") is an option
+// line of a UI group and is not taken, whatever its keyword looks like.
 //
 // A store that is registered for its file (Register) answers the block reads of that file
 // (ReadPPDDataBlock, CPPDMsgHdlr) while the file is the one that was read: same device, inode,

@@ -58,7 +58,7 @@ TEST(PPDDataBlocks, TakesEachValueAsLibcupsDoes) {
   const Case cases[] = {
       {"*KRAa0000: \"QUJD\"\n*KRAa0000: \"REVG\"\n", {"KRAa0000", "kraa0000"}},  // first wins
       {"*kraa0001: \"QU JD\"\n*KRAa000A: \"QUJD\"\n", {"KRAa0001", "KRAa000a", "KRAA000A"}},
-      {"*KRAa0002 spec/text: \"QUJD\"\n*KRAa0003:    QU JD   \n", {"KRAa0002", "KRAa0003"}},
+      {"*KRAa0003:    QU JD   \n", {"KRAa0003"}},
       {"*KRAa0004: \"QU\nJD\"\n*KRAa0005: \"QU#JD\"\n", {"KRAa0004", "KRAa0005"}},
       {"*KRAa0006: \"QUJD\" junk\n*KRAa0007: \"QUJD\"x\n*KRAa0008: \"\"QUJD\n",
        {"KRAa0006", "KRAa0007", "KRAa0008"}},
@@ -93,9 +93,13 @@ TEST(PPDDataBlocks, TakesEachValueAsLibcupsDoes) {
 }
 
 TEST(PPDDataBlocks, KeepsOnlyBlockAttributes) {
-  // "KR", a name and four hexadecimal digits; other attributes are no business of the store.
+  // "KR", a name, four hexadecimal digits and a colon; other attributes are no business of the
+  // store.
   PPDDataBlocks blocks;
-  Feed(blocks, "*KRBlock: \"x\"\n*XYAa0000: \"x\"\n*KRBlock000g: \"x\"\n*KRBlock0000: \"x\"\n");
+  // An option line of a UI group is no block attribute, even with a keyword of that form.
+  Feed(blocks,
+       "*KRBlock: \"x\"\n*XYAa0000: \"x\"\n*KRBlock000g: \"x\"\n*KRBlock0000: \"x\"\n"
+       "*KRPopup0001 Opt1/Choice 1: \"<</KRPopup0001 1>> setpagedevice\"\n");
   EXPECT_EQ(blocks.Size(), 1u);
   EXPECT_EQ(Value(blocks, "KRBlock0000"), "x");
 }
