@@ -17,5 +17,7 @@ void AddPPDCommands(CLI::App& app, int& status);
 void AddQueueCommands(CLI::App& app, int& status);
 // server-data, blocks and address (exit 1 means no such data).
 void AddSpoolerCommands(CLI::App& app, int& status);
+// settings: the values carried to the next print of a queue.
+void AddSettingsCommand(CLI::App& app, int& status);
 
 }  // namespace quill::cli
