@@ -103,9 +103,11 @@ int RunCheck(const PPDOptions& options) {
         auto [key, option] = SplitAssignment(pair);
         const PPDXControl& control = loaded.Control(key);
         loaded.CheckValue(control, option);
+        // The question names the control and the option as the PPD's constraints do.
         const std::string keyword = control.Keyword();
+        const std::string named = control.OptionForValue(option);
         answers.push_back(
-            {keyword, option, loaded.ppd().IsKVConstrained(keyword.c_str(), option.c_str())});
+            {keyword, named, loaded.ppd().IsKVConstrained(keyword.c_str(), named.c_str())});
       }
     }
     if (options.json) {

@@ -95,6 +95,25 @@ TEST_F(ControlValues, ColourProfilePopupTakesAnyNameButAnEmptyOne) {
              });
 }
 
+TEST_F(ControlValues, OptionNamedByAValueAsTheConstraintsNameIt) {
+  auto mirror = [] {
+    PointerList flags;
+    return std::make_unique<PPDXBooleanControl>("*KRMirror", "Mirror", flags, true, nullptr,
+                                                nullptr, 0, nullptr, nullptr, 0, false, nullptr);
+  }();
+  auto profile = MakePopup("*KROutProfile", PaperItems(), "A4");
+  auto paper = MakePopup("*PageSize", PaperItems(), "A4");
+  const std::vector<std::pair<PPDXControl*, std::pair<std::string, std::string>>> cases = {
+      {mirror.get(), {"true", "True"}},       {mirror.get(), {"FALSE", "False"}},
+      {mirror.get(), {"Trueish", "Trueish"}}, {profile.get(), {"us legal", "Legal"}},
+      {profile.get(), {"New", "New"}},        {paper.get(), {"us legal", "us legal"}},
+      {paper.get(), {"Legal", "Legal"}},
+  };
+  for (const auto& [control, texts] : cases) {
+    EXPECT_EQ(control->OptionForValue(texts.first), texts.second) << texts.first;
+  }
+}
+
 TEST_F(ControlValues, BooleanTakesTrueOrFalseInAnyCase) {
   auto make = [] {
     PointerList flags;

@@ -3,6 +3,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "support/Run.h"
 #include "support/TempDir.h"
 
@@ -91,6 +95,20 @@ TEST(CheckCommand, KeysWithOrWithoutTheirAsterisk) {
                        "*Duplex=None"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "*Duplex=DuplexTumble constrained\n*Duplex=None allowed\n");
+}
+
+TEST(CheckCommand, AsksAboutTheOptionAValueStandsFor) {
+  // A boolean set as "true" is the option "True" of the constraint lines.
+  std::ifstream sample(kSample);
+  std::string text((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
+  text.insert(text.find("*% End of PPD file"),
+              "*UIConstraints: *PageSize SRA3 *KRMirror True\n"
+              "*UIConstraints: *KRMirror True *PageSize SRA3\n");
+  quill::testing::TempDir dir;
+  const std::string ppd = dir.Write("mirror.ppd", text);
+  auto run = RunQuill({"check", ppd, "--set", "PageSize=SRA3", "KRMirror=true", "KRMirror=false"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "*KRMirror=True constrained\n*KRMirror=False allowed\n");
 }
 
 TEST(CheckCommand, ListsConflicts) {

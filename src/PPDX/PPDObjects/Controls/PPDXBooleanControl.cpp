@@ -69,6 +69,11 @@ ValueRefusal PPDXBooleanControl::CheckValue(std::string const& value, std::strin
   return RefuseValue(kValueNotTrueOrFalse, why, "is not True or False");
 }
 
+std::string PPDXBooleanControl::OptionForValue(std::string const& value) const {
+  if (CheckValue(value, nullptr) != kValueAccepted) return value;
+  return strcasecmp(value.c_str(), kTrue) == 0 ? kTrue : kFalse;
+}
+
 long PPDXBooleanControl::PostScript(unsigned char* out) {
   return value_ ? GeneratePSOutputData(out, trueCode_.get(), trueLength_, kTrue, true)
                 : GeneratePSOutputData(out, falseCode_.get(), falseLength_, kFalse, true);

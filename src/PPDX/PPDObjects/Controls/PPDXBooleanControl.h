@@ -42,6 +42,8 @@ class PPDXBooleanControl : public PPDXControl {
   // Accepts "True" and "False" in any case; anything else is kValueNotTrueOrFalse (the setter
   // would read "Trueish" as true and every other text as false).
   [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
+  // "True" or "False" for those texts in any case; other texts as they are.
+  [[nodiscard]] std::string OptionForValue(std::string const& value) const override;
 
   // Feature block "%%BeginFeature: <keyword> True|False\n", the code of the current state (or a
   // line feed when it has none), "%%EndFeature\n", written to `out` when it is given; returns the

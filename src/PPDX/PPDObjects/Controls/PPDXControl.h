@@ -108,6 +108,12 @@ class PPDXControl : public PPDXElement {
   [[nodiscard]] bool AcceptsValue(std::string const& value, std::string* why = nullptr) const {
     return CheckValue(value, why) == kValueAccepted;
   }
+  // The option that an accepted `value` stands for as the constraint store names options: the
+  // value itself unless the control reads it more freely (a boolean's "true" is "True", a
+  // colour profile's display text is its item's keyword).
+  [[nodiscard]] virtual std::string OptionForValue(std::string const& value) const {
+    return value;
+  }
   // The value stored in presets and print settings; the current value unless overridden.
   [[nodiscard]] virtual std::optional<std::string> CopyPresetValueString();
   virtual void SetPresetValueString(std::string const& value);

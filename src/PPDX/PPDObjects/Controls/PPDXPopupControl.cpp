@@ -238,6 +238,18 @@ ValueRefusal PPDXPopupControl::CheckValue(std::string const& value, std::string*
                      "is not one of its options" + (options.empty() ? "" : " (" + options + ")"));
 }
 
+std::string PPDXPopupControl::OptionForValue(std::string const& value) const {
+  if (!IsColourProfileControl()) return value;
+  for (const auto& item : items_) {
+    const bool nameMatches =
+        item->LocalizedName() && equals_ignoring_case(*item->LocalizedName(), value);
+    if ((nameMatches || item->HasKeyword(value.c_str())) && item->Keyword() != nullptr) {
+      return item->Keyword();
+    }
+  }
+  return value;
+}
+
 bool PPDXPopupControl::Rebuild(char const* name, PointerList& items, CString* defaultKeyword) {
   std::vector<std::unique_ptr<_PopupItem>> newItems;
   take_items(items, newItems);

@@ -96,6 +96,9 @@ class PPDXPopupControl : public PPDXControl {
   // UTF-8 text, which names an item or becomes a new one. Refusals: kValueNotAnOption (the
   // phrase lists the first options), kValueNotText.
   [[nodiscard]] ValueRefusal CheckValue(std::string const& value, std::string* why) const override;
+  // On a colour-profile control, the keyword of the first item that the value names by keyword
+  // or display text (as SetCurrentControlWithCFString picks it); otherwise the value itself.
+  [[nodiscard]] std::string OptionForValue(std::string const& value) const override;
 
   // Replaces the display name (when `name`, in the system encoding, differs from the user name),
   // all items and the default keyword, then selects the new default and finally the keyword that
