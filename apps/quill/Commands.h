@@ -17,6 +17,8 @@ void AddPPDCommands(CLI::App& app, int& status);
 void AddQueueCommands(CLI::App& app, int& status);
 // server-data, blocks and address (exit 1 means no such data).
 void AddSpoolerCommands(CLI::App& app, int& status);
+// ticket: the job ticket printing would hand to the filter.
+void AddTicketCommand(CLI::App& app, int& status);
 // settings: the values carried to the next print of a queue.
 void AddSettingsCommand(CLI::App& app, int& status);
 

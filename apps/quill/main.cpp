@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   quill::cli::AddPPDCommands(app, status);
   quill::cli::AddQueueCommands(app, status);
   quill::cli::AddSpoolerCommands(app, status);
+  quill::cli::AddTicketCommand(app, status);
   quill::cli::AddSettingsCommand(app, status);
   try {
     app.parse(argc, argv);
