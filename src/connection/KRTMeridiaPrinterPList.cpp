@@ -19,14 +19,15 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The text of a string node. Read through its pointer and length: libplist's copying getter
+// asserts (ending the process) on a string with a NUL byte inside, which a damaged list can hold.
 std::optional<std::string> StringOf(plist_t node) {
   if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
   if (value == nullptr) return std::string();
-  std::string out(value);
-  std::free(value);
-  return out;
+  // The length libplist reports can run past a NUL byte that ends its buffer; stop there.
+  return std::string(value, strnlen(value, static_cast<std::size_t>(length)));
 }
 
 // A non-negative decimal number, the whole text.
@@ -159,12 +160,19 @@ KRTMeridiaPrinterPList::Record KRTMeridiaPrinterPList::RecordAt(uint32_t start) 
       plist_get_uint_val(count_node, &value);
       if (value < 100000000) count = static_cast<int>(value);
     }
-    if (count && static_cast<uint64_t>(start) + 5 + *count <= size) {
+    // The counted lines must be strings and no record may start among them.
+    bool fits = count && static_cast<uint64_t>(start) + 5 + *count <= size;
+    for (uint32_t line = start + 5; fits && line < start + 5 + static_cast<uint32_t>(*count);
+         ++line) {
+      fits = plist_get_node_type(item(line)) == PLIST_STRING && !IsRecordStart(line);
+    }
+    if (fits) {
       record.end = start + 5 + static_cast<uint32_t>(*count);
       if (record.end < size && !IsRecordStart(record.end)) ++record.end;
     } else {
       record.intact = false;
-      record.end = std::min(size, start + 4);
+      record.end = start + 4;
+      while (record.end < size && !IsRecordStart(record.end)) ++record.end;
     }
   } else {
     record.intact = false;

@@ -1,17 +1,18 @@
 #include "connection/PrinterListFile.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace quill {
 namespace {
 
 void AddString(plist_t node, std::vector<std::string>& out) {
   if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return;
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
+  // Through the pointer: the copying getter asserts on a NUL byte inside the string.
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
   if (value == nullptr) return;
-  out.emplace_back(value);
-  std::free(value);
+  out.emplace_back(value, strnlen(value, static_cast<std::size_t>(length)));
 }
 
 }  // namespace

@@ -115,13 +115,20 @@ PlistPtr PropertyListFile::CreatePropertyListFromFile(const std::string& path, i
   data << in.rdbuf();
   std::string bytes = data.str();
   if (bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
+  // libplist mishandles a NUL byte inside XML text (its string lengths then run past it).
+  if (!plist_is_binary(bytes.data(), static_cast<uint32_t>(bytes.size())) &&
+      bytes.find('\0') != std::string::npos) {
+    return nullptr;
+  }
   plist_t node = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &node);
   return PlistPtr(node);
 }
 
 PlistPtr PropertyListFile::CreatePropertyListFromText(std::string_view text) {
-  if (text.empty() || text.size() > UINT32_MAX) return nullptr;
+  if (text.empty() || text.size() > UINT32_MAX || text.find('\0') != std::string_view::npos) {
+    return nullptr;
+  }
   plist_t node = nullptr;
   plist_from_xml(text.data(), static_cast<uint32_t>(text.size()), &node);
   return PlistPtr(node);

@@ -164,6 +164,15 @@ TEST(KRTMeridiaPrinterPList, BlockLinesKeepTheirCountWhateverTheirBytes) {
   EXPECT_EQ(lines[2], "<&>");
 }
 
+TEST(KRTMeridiaPrinterPList, TextWithANulByteIsRefusedNotCrashedOn) {
+  // libplist keeps a NUL byte inside a string of XML text and then reports lengths past it.
+  std::string xml = ArrayXML({"q", "a", "<true/>", "2", kEnd});
+  xml.insert(xml.find("<string>q") + 9, std::string("\x01\0", 2));
+  KRTMeridiaPrinterPList list(xml);
+  EXPECT_FALSE(list.SourceReadable());
+  EXPECT_THAT(list.QueueNames(), IsEmpty());
+}
+
 TEST(PropertyListFile, AListThatCannotBeReadIsNeverSavedOver) {
   quill::PrintSession::Reset();
   for (const char* text : {"not a property list", "<plist><dict><key>a</key><string>b</string></dict></plist>"}) {
