@@ -257,7 +257,7 @@ char* CUtil::readFileWithWcharContent(const char* path, std::size_t* size) {
   constexpr std::size_t kTerminator = sizeof(wchar_t);
   auto* buffer = static_cast<char*>(std::malloc(content.size() + kTerminator));
   if (buffer == nullptr) return nullptr;
-  std::memcpy(buffer, content.data(), content.size());
+  if (!content.empty()) std::memcpy(buffer, content.data(), content.size());
   std::memset(buffer + content.size(), 0, kTerminator);
   if (size != nullptr) *size = content.size();
   return buffer;
