@@ -106,8 +106,14 @@ void KRTJobTicket::SavePPDForAllKeys(KRTPPD* ppd, const std::string& /*key*/) {
 }
 
 std::optional<std::string> KRTJobTicket::Serialise(const std::vector<Piece>& pieces) {
+  std::string text;
+  if (!SerialiseInto(pieces, text)) return std::nullopt;
+  return text;
+}
+
+bool KRTJobTicket::SerialiseInto(const std::vector<Piece>& pieces, std::string& out) {
   PlistNode root(plist_new_array());
-  if (!root) return std::nullopt;
+  if (!root) return false;
   for (const Piece& piece : pieces) {
     // libplist keeps every integer as 64 bits and writes it signed, so negative sites survive.
     plist_t site = plist_new_uint(static_cast<uint64_t>(static_cast<int64_t>(piece.site)));
@@ -115,7 +121,7 @@ std::optional<std::string> KRTJobTicket::Serialise(const std::vector<Piece>& pie
     if (site == nullptr || data == nullptr) {
       plist_free(site);
       plist_free(data);
-      return std::nullopt;
+      return false;
     }
     plist_array_append_item(root.get(), site);
     plist_array_append_item(root.get(), data);
@@ -123,10 +129,16 @@ std::optional<std::string> KRTJobTicket::Serialise(const std::vector<Piece>& pie
   char* xml = nullptr;
   uint32_t length = 0;
   plist_to_xml(root.get(), &xml, &length);
-  if (xml == nullptr) return std::nullopt;
-  std::string text(xml, length);
+  if (xml == nullptr) return false;
+  // Into the caller's buffer, so that a ticket saved again reuses its memory.
+  try {
+    out.assign(xml, length);
+  } catch (...) {
+    plist_to_xml_free(xml);
+    throw;
+  }
   plist_to_xml_free(xml);
-  return text;
+  return true;
 }
 
 std::optional<std::vector<KRTJobTicket::Piece>> KRTJobTicket::Parse(std::string_view xml) {
@@ -169,18 +181,18 @@ const std::string* KRTJobTicket::Save(std::string* error) {
     return nullptr;
   }
   const bool modern = quill::SystemInfo::Version().AtLeast(10, 7);
-  xml_.reset();
-  std::optional<std::string> xml;
+  if (!xml_) xml_.emplace();
+  bool serialised = false;
   try {
-    xml = Serialise(*list_);
+    serialised = SerialiseInto(*list_, *xml_);
   } catch (const std::bad_alloc&) {
-    xml.reset();
+    serialised = false;
   }
-  if (!xml) {
+  if (!serialised) {
+    xml_.reset();
     if (error) *error = "cannot serialise the job ticket";
     return nullptr;
   }
-  xml_ = std::move(xml);
 
   std::string name = CreateRandomFileName(modern ? kTicketPrefix : kOldTicketPrefix, nullptr);
   if (!modern && !write_ticket_file(quill::Paths::Resolve(name), *xml_, error)) {

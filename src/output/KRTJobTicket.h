@@ -115,6 +115,8 @@ class KRTJobTicket : public JobTicket {
 
   // The stored form of `pieces`: the XML property list text; nullopt when libplist fails.
   [[nodiscard]] static std::optional<std::string> Serialise(const std::vector<Piece>& pieces);
+  // The same into `out` (its memory reused); false, `out` unchanged, when libplist fails.
+  static bool SerialiseInto(const std::vector<Piece>& pieces, std::string& out);
   // Reads the stored form back; nullopt when `xml` is not a property list of that form (root
   // array of site/data pairs, sites within 32 bits).
   [[nodiscard]] static std::optional<std::vector<Piece>> Parse(std::string_view xml);
