@@ -279,7 +279,7 @@ TEST(PPDXControl, ReplaceWithBackslash) {
     const char* result;
   };
   const std::vector<Case> cases = {
-      {"(", "a(b(c", "a\\050b(c"},
+      {"(", "a(b(c", "a\\050b\\050c"},
       {")", "a)b", "a\\051b"},
       {"(", "none", "none"},
   };

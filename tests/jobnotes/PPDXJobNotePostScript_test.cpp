@@ -122,15 +122,15 @@ TEST_F(JobNoteTest, InjectModesForJobNoteValues) {
   }
 }
 
-TEST(ReplaceWithBackslashIfNeeded, EscapesTheFirstParenthesisOnly) {
+TEST(ReplaceWithBackslashIfNeeded, EscapesEveryParenthesis) {
   struct Row {
     char const* token;
     char const* text;
     char const* expected;
   };
   const Row rows[] = {
-      {"(", "a(b(c", "a\\050b(c"},
-      {")", "a)b)", "a\\051b)"},
+      {"(", "a(b(c", "a\\050b\\050c"},
+      {")", "a)b)", "a\\051b\\051"},
       {"(", "abc", "abc"},
       {"(", "", ""},
   };

@@ -152,7 +152,7 @@ class PPDXControl : public PPDXElement {
 };
 
 // When `token` occurs in `text` (made with malloc), returns a new malloc'd string in which its
-// first occurrence is replaced by "\050" (token "(") or "\051" (any other token), and frees
+// every occurrence is replaced by "\050" (token "(") or "\051" (any other token), and frees
 // `text`; otherwise returns `text` unchanged. Null arguments give `text` back.
 char* replaceWithBackslashIfNeeded(char const* token, char* text);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "platform/TextEncoding.h"
@@ -38,6 +39,34 @@ std::string hex_string(std::string_view value) {
   }
   hex += '>';
   return hex;
+}
+
+// A value put into a PostScript string as it is: balanced parentheses are part of the string,
+// but one without its partner would end the string (or leave it open) and let the rest of the
+// value run as code. Those are written as "\(" and "\)". Backslashes are already doubled here,
+// so no parenthesis of the value is escaped yet.
+std::string escape_unbalanced_parentheses(std::string_view value) {
+  std::vector<bool> escape(value.size(), false);
+  std::vector<size_t> open;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '(') {
+      open.push_back(i);
+    } else if (value[i] == ')') {
+      if (open.empty()) {
+        escape[i] = true;
+      } else {
+        open.pop_back();
+      }
+    }
+  }
+  for (size_t at : open) escape[at] = true;
+  std::string out;
+  out.reserve(value.size() + 2);
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (escape[i]) out += '\\';
+    out += value[i];
+  }
+  return out;
 }
 
 bool is_plain_value_keyword(char const* name) {
@@ -95,6 +124,7 @@ long PPDXControl::Inject(char const* name, const unsigned char* code, long codeL
                         !is_plain_value_keyword(name);
   if (hex_mode) text_value = hex_string(text_value);
   if (!comment_mode) replace_all(text_value, "\\", "\\\\");
+  if (!comment_mode && !hex_mode) text_value = escape_unbalanced_parentheses(text_value);
 
   std::string result(reinterpret_cast<const char*>(code), static_cast<size_t>(codeLength));
   replace_all(result, placeholder, text_value);
@@ -115,19 +145,15 @@ long PPDXControl::Inject(char const* name, const unsigned char* code, long codeL
   return static_cast<long>(result.size());
 }
 
+// Every occurrence is escaped: one left as it is could still end the PostScript string early.
 char* replaceWithBackslashIfNeeded(char const* token, char* text) {
   if (token == nullptr || text == nullptr || token[0] == '\0') return text;
-  char* found = std::strstr(text, token);
-  if (found == nullptr) return text;
-  const char* escape = std::strcmp(token, "(") == 0 ? "\\050" : "\\051";
-  const size_t prefix = static_cast<size_t>(found - text);
-  const size_t token_length = std::strlen(token);
-  const size_t rest = std::strlen(found + token_length);
-  char* result = static_cast<char*>(std::malloc(prefix + 4 + rest + 1));
-  if (result == nullptr) return text;
-  std::memcpy(result, text, prefix);
-  std::memcpy(result + prefix, escape, 4);
-  std::memcpy(result + prefix + 4, found + token_length, rest + 1);
+  if (std::strstr(text, token) == nullptr) return text;
+  std::string result(text);
+  replace_all(result, token, std::strcmp(token, "(") == 0 ? "\\050" : "\\051");
+  char* copy = static_cast<char*>(std::malloc(result.size() + 1));
+  if (copy == nullptr) return text;
+  std::memcpy(copy, result.c_str(), result.size() + 1);
   std::free(text);
-  return result;
+  return copy;
 }

@@ -131,6 +131,13 @@ ValueRefusal PPDXJobNote::CheckValue(std::string const& value, std::string* why)
     return RefuseValue(kValueNotText, why, "is not UTF-8 text");
   }
   const std::vector<char32_t> characters = DecodeUTF8(value);
+  // Whatever the flags allow, a control character could end the note's line or string in the job.
+  for (char32_t c : characters) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      return RefuseValue(kValueCharacterRefused, why,
+                         "has a control character, which no job note takes");
+    }
+  }
   if (maxLength_ > 0 && characters.size() > static_cast<size_t>(maxLength_)) {
     return RefuseValue(kValueTooLong, why,
                        "is longer than " + std::to_string(maxLength_) + " characters");

@@ -56,8 +56,9 @@ class PPDXJobNote : public PPDXControl {
   // Keeps `value` as the preset string, drops the cached PostScript and makes the current text
   // the 8-bit form of `value` (CString's display-text conversion; "" when it cannot convert).
   void SetCurrentControlWithCFString(std::string const& value) override;
-  // Accepts plain text that the note takes as typed: valid UTF-8, at most MaxLength()
-  // characters (when that is above 0), every character one that the note's flags accept
+  // Accepts plain text that the note takes as typed: valid UTF-8 without control characters
+  // (C0, DEL, C1), at most MaxLength() characters (when that is above 0), every character one
+  // that the note's flags accept
   // (JobNoteAcceptsCharacter), and representable in the encoding the note keeps its text in.
   // Refusals: kValueNotText, kValueTooLong, kValueCharacterRefused (the phrase quotes the first
   // refused character).
