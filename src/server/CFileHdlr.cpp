@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "ppddata/ChunkInflater.h"
+#include "server/RecordBase64.h"
 
 namespace {
 
@@ -125,30 +127,168 @@ class RecordIndex {
   std::unordered_map<std::string, Place> first_;
 };
 
+// The records of one section for names of 1 to 32 characters without line ends: the usual case,
+// read with one forward search over the text.
+//
+// With such a name the lookup text is never cut, and the counter texts are "%04x" forms, so the
+// digits after an occurrence of the name stand for at most one counter per width: 4 digits, or
+// 5 to 8 digits without a leading "0". Occurrences are found in text order, which is line order,
+// so the first place stored for a counter is the first line that contains its lookup text. Places
+// are kept in a table indexed by counter (a map holds the rare counters beyond it); every counter
+// is asked for once, in order, so no place is ever used twice.
+class SectionRecords {
+ public:
+  // True when `name` can be read this way.
+  static bool Handles(std::string_view name) {
+    return !name.empty() && name.size() + kMaxCounterDigits <= kLookupLimit &&
+           name.find_first_of("\r\n") == std::string_view::npos;
+  }
+
+  SectionRecords(std::string_view text, std::string_view name) : text_(text), name_(name) {}
+
+  // The value of record `counter` (at most 255 characters), or "" when no line holds it.
+  std::string_view Value(unsigned counter) {
+    for (;;) {
+      if (const Place* place = Find(counter); place != nullptr) {
+        if (place->value_start >= place->line_end) return {};
+        return text_.substr(place->value_start,
+                            std::min(kMaxValue, place->line_end - place->value_start));
+      }
+      if (!IndexNextOccurrence()) return {};
+    }
+  }
+
+ private:
+  struct Place {
+    std::size_t value_start = 0;  // two characters after the counter; 0 while unset
+    std::size_t line_end = 0;
+  };
+  static constexpr std::size_t kDenseCounters = std::size_t{1} << 18;
+
+  const Place* Find(unsigned counter) const {
+    if (counter < dense_.size()) {
+      return dense_[counter].value_start != 0 ? &dense_[counter] : nullptr;
+    }
+    if (counter < kDenseCounters) return nullptr;
+    auto it = sparse_.find(counter);
+    return it != sparse_.end() ? &it->second : nullptr;
+  }
+
+  void Remember(std::uint32_t counter, Place place) {
+    if (counter < kDenseCounters) {
+      if (counter >= dense_.size()) {
+        dense_.resize(std::min(kDenseCounters, std::max<std::size_t>(counter + 1,
+                                                                     dense_.size() * 2)));
+      }
+      if (dense_[counter].value_start == 0) dense_[counter] = place;
+    } else {
+      sparse_.try_emplace(counter, place);
+    }
+  }
+
+  // Finds the next occurrence of the name and remembers the counters that follow it.
+  bool IndexNextOccurrence() {
+    const char first = name_.front();
+    while (next_ < text_.size()) {
+      const char* start = text_.data() + next_;
+      const auto* hit =
+          static_cast<const char*>(std::memchr(start, first, text_.size() - next_));
+      if (hit == nullptr) break;
+      std::size_t at = static_cast<std::size_t>(hit - text_.data());
+      next_ = at + 1;
+      if (text_.size() - at < name_.size() ||
+          std::memcmp(hit + 1, name_.data() + 1, name_.size() - 1) != 0) {
+        continue;
+      }
+      // The name has no line ends, so it lies inside the line that holds `at`.
+      if (at >= line_end_) line_end_ = LineEnd(at);
+      IndexCounters(at + name_.size());
+      return true;
+    }
+    next_ = text_.size();
+    return false;
+  }
+
+  // The end of the line that holds `at`: its first "\r" or "\n", or the end of the text.
+  std::size_t LineEnd(std::size_t at) const {
+    const char* begin = text_.data() + at;
+    std::size_t rest = text_.size() - at;
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', rest));
+    std::size_t span = lf != nullptr ? static_cast<std::size_t>(lf - begin) : rest;
+    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', span));
+    if (cr != nullptr) span = static_cast<std::size_t>(cr - begin);
+    return at + span;
+  }
+
+  void IndexCounters(std::size_t digits_at) {
+    std::uint32_t value = 0;
+    for (std::size_t width = 1; width <= kMaxCounterDigits; ++width) {
+      std::size_t at = digits_at + width - 1;
+      if (at >= line_end_ || !IsLowerHexDigit(text_[at])) break;
+      char c = text_[at];
+      value = value << 4 | static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+      if (width < 4) continue;
+      // Wider forms than four digits never start with "0".
+      if (width > 4 && text_[digits_at] == '0') break;
+      Remember(value, Place{digits_at + width + 2, line_end_});
+    }
+  }
+
+  std::string_view text_;
+  std::string_view name_;
+  std::size_t next_ = 0;      // where the search for the name goes on
+  std::size_t line_end_ = 0;  // end of the line of the last occurrence
+  std::vector<Place> dense_;
+  std::unordered_map<std::uint32_t, Place> sparse_;
+};
+
+// Compressed bytes are gathered over many records and inflated in batches of this size: zlib's
+// output for a stream does not depend on how its input is cut, and a batch stops at the first
+// record that decodes to nothing, so the result, and any inflate error, are those of feeding
+// record by record.
+constexpr std::size_t kInflateBatch = 64 * 1024;
+
 // Reads section `name` out of `text` (the shared part of both readers).
-char* ReadSection(std::string_view text, const char* name, unsigned long* length) {
+template <typename Records>
+char* ReadSectionWith(Records& records, unsigned long* length) {
   quill::ChunkInflater inflater;
   if (!inflater.ok()) return nullptr;
-  RecordIndex records(text, name);
-  for (unsigned counter = 0;; ++counter) {
-    std::string_view value = records.Value(counter);
-    if (value.empty()) break;
-    char encoded[kMaxValue + 1];
-    std::memcpy(encoded, value.data(), value.size());
-    encoded[value.size()] = '\0';
-    char decoded[kLineBufferSize];
-    int decoded_size = kDecodeLimit;
-    if (httpDecode64_2(decoded, &decoded_size, encoded) == nullptr || decoded_size <= 0) break;
-    auto status = inflater.Feed(reinterpret_cast<const unsigned char*>(decoded),
-                                static_cast<std::size_t>(decoded_size));
-    if (status == quill::ChunkInflater::Status::kNoMemory) return nullptr;
+  std::vector<unsigned char> batch(kInflateBatch + kDecodeLimit);
+  std::size_t batched = 0;
+  bool more = true;
+  auto feed = [&]() -> bool {  // false when the output could not grow
+    auto status = inflater.Feed(batch.data(), batched);
+    batched = 0;
+    if (status == quill::ChunkInflater::Status::kNoMemory) return false;
     // After an error nothing more can be inflated; after the end nothing more belongs to it.
-    if (status != quill::ChunkInflater::Status::kConsumed) break;
+    if (status != quill::ChunkInflater::Status::kConsumed) more = false;
+    return true;
+  };
+  for (unsigned counter = 0; more; ++counter) {
+    std::string_view value = records.Value(counter);
+    std::size_t decoded = value.empty() ? 0
+                                        : quill::DecodeRecordBase64(value.data(), value.size(),
+                                                                    batch.data() + batched,
+                                                                    kDecodeLimit - 1);
+    if (decoded == 0) break;
+    batched += decoded;
+    if (batched >= kInflateBatch && !feed()) return nullptr;
   }
+  if (more && batched > 0 && !feed()) return nullptr;
   std::size_t size = 0;
   char* out = inflater.Release(&size);
   if (length != nullptr) *length = size;
   return out;
+}
+
+char* ReadSection(std::string_view text, const char* name, unsigned long* length) {
+  std::string_view wanted(name);
+  if (SectionRecords::Handles(wanted)) {
+    SectionRecords records(text, wanted);
+    return ReadSectionWith(records, length);
+  }
+  RecordIndex records(text, name);
+  return ReadSectionWith(records, length);
 }
 
 struct FileCloser {

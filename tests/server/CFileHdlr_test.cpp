@@ -1,5 +1,6 @@
 #include "server/CFileHdlr.h"
 
+#include <cups/http.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,11 +8,13 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ppddata/BlockTestData.h"
+#include "server/RecordBase64.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -311,6 +314,93 @@ TEST(CFileHdlrRecords, HandlesNulBytesInTheText) {
   ASSERT_TRUE(with_nul);
   EXPECT_EQ(with_nul, with_end);
   EXPECT_NE(with_nul, payload);
+}
+
+// The record decoder must read every value as libcups' decoder does with the readers' limit of
+// 158 bytes: skipped characters, "=" and NUL inside a group, short groups, values past the limit.
+TEST(CFileHdlrRecords, DecoderAgreesWithLibcups) {
+  std::vector<std::string> values = {
+      "", "Q", "QQ", "QUI", "QUJD", "QUI=", "QU=JD", "QU!JD", "Q U J D", "QUJD-_.", "====",
+      "QUJDRA==x", "\x80QUJDRA", std::string("QU\0JD", 5), "QUJ\nDRA", "*QUJD*QUJD*QUJD*",
+      std::string(211, 'A'), std::string(212, '/'), std::string(255, 'z'),
+      std::string(200, 'A') + "==" + std::string(50, 'B'), std::string(213, 'A') + "*QQ",
+  };
+  std::mt19937 gen(5);
+  const std::string alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 2000; ++i) {
+    std::string value(gen() % 256, '\0');
+    for (char& c : value) {
+      // Mostly alphabet characters, with a few of anything else (NUL and "=" included).
+      c = gen() % 16 != 0 ? alphabet[gen() % 64] : static_cast<char>(gen() & 0xFF);
+    }
+    values.push_back(value);
+  }
+  for (const std::string& value : values) {
+    std::string nul_ended = value;  // libcups reads up to the first NUL
+    char expected[256];
+    int expected_size = 159;
+    ASSERT_NE(httpDecode64_2(expected, &expected_size, nul_ended.c_str()), nullptr);
+    unsigned char got[256];
+    std::size_t got_size = quill::DecodeRecordBase64(value.data(), value.size(), got, 158);
+    ASSERT_EQ(got_size, static_cast<std::size_t>(expected_size)) << value;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(got), got_size),
+              std::string(expected, static_cast<std::size_t>(expected_size)))
+        << value;
+  }
+}
+
+// Reads `stream` cut into records the plain way: one record at a time into zlib, stopping at the
+// first error or at the end of the stream.
+std::string InflateRecordByRecord(const std::string& stream) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit(&z), Z_OK);
+  std::string out;
+  char buffer[4096];
+  int code = Z_OK;
+  for (std::size_t at = 0; at < stream.size() && code == Z_OK; at += 158) {
+    std::string chunk = stream.substr(at, 158);
+    z.next_in = reinterpret_cast<Bytef*>(chunk.data());
+    z.avail_in = static_cast<uInt>(chunk.size());
+    while (z.avail_in > 0 && code == Z_OK) {
+      z.next_out = reinterpret_cast<Bytef*>(buffer);
+      z.avail_out = sizeof buffer;
+      code = inflate(&z, Z_NO_FLUSH);
+      out.append(buffer, sizeof buffer - z.avail_out);
+    }
+  }
+  inflateEnd(&z);
+  return out;
+}
+
+// Records are taken in large batches; what comes out must still be what feeding them one by one
+// gives, wherever in a batch the stream goes bad, and out-of-order lines are still found.
+TEST(CFileHdlrRecords, LongSectionsReadAsRecordByRecord) {
+  std::mt19937 gen(9);
+  std::string payload(400000, '\0');
+  for (char& c : payload) c = static_cast<char>('a' + gen() % 16);  // deflates to about half
+  const std::string stream = Deflate(payload);
+  ASSERT_GT(stream.size(), 3u * 65536);
+  for (std::size_t bad_at : {std::size_t{65536 - 10}, std::size_t{65536 + 158 * 3 + 7},
+                             std::size_t{150000}, stream.size() - 3}) {
+    std::string garbled = stream;
+    for (std::size_t i = bad_at; i < std::min(bad_at + 40, garbled.size()); ++i) garbled[i] = '\xff';
+    std::string errors;
+    auto data = Read(Records("PresetsData", garbled), "PresetsData", &errors);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(*data, InflateRecordByRecord(garbled)) << bad_at;
+    EXPECT_THAT(errors, StartsWith("ERROR: inflate returned ")) << bad_at;
+    EXPECT_EQ(errors.find("ERROR", 1), std::string::npos) << bad_at;
+  }
+
+  // The lines in reverse order, each with a keyword before the name.
+  std::string text = Records("PresetsData", stream);
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back("*Key " + line);
+  std::string reversed;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) reversed += *it + "\n";
+  EXPECT_EQ(Read(reversed, "PresetsData"), payload);
 }
 
 TEST(CFileHdlrRecords, NullAndEmptyInputs) {
