@@ -167,10 +167,9 @@ std::optional<std::string> Bundle::InfoValue(std::string_view key) const {
   if (plist_get_node_type(root) == PLIST_DICT) {
     plist_t node = plist_dict_get_item(root, std::string(key).c_str());
     if (node != nullptr && plist_get_node_type(node) == PLIST_STRING) {
-      char* s = nullptr;
-      plist_get_string_val(node, &s);
-      if (s != nullptr) value = s;
-      std::free(s);
+      uint64_t length = 0;  // (libplist's copying getter asserts on NUL bytes)
+      const char* s = plist_get_string_ptr(node, &length);
+      if (s != nullptr) value = std::string(s, static_cast<std::size_t>(length));
     } else if (node != nullptr && plist_get_node_type(node) == PLIST_UINT) {
       uint64_t n = 0;
       plist_get_uint_val(node, &n);

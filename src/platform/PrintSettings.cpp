@@ -27,6 +27,14 @@ std::string config_folder() {
   return std::string(home != nullptr ? home : "") + "/.config/quill";
 }
 
+// The text of a string node, NUL bytes included (libplist's own copy asserts on them).
+std::string_view string_of(plist_t node) {
+  uint64_t length = 0;
+  const char* text = plist_get_string_ptr(node, &length);
+  return text != nullptr ? std::string_view(text, static_cast<std::size_t>(length))
+                         : std::string_view();
+}
+
 bool has_control_character(std::string_view text) {
   for (unsigned char c : text) {
     if (c < 0x20 || c == 0x7F) return true;
@@ -46,13 +54,8 @@ bool has_control_character(std::string_view text) {
 bool node_text_acceptable(plist_t node, int depth = 0) {
   if (depth > 64) return false;  // no settings value nests this deep
   switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      const bool ok = text != nullptr && PrintSettings::IsAcceptableText(text);
-      std::free(text);
-      return ok;
-    }
+    case PLIST_STRING:
+      return PrintSettings::IsAcceptableText(string_of(node));
     case PLIST_ARRAY: {
       const uint32_t n = plist_array_get_size(node);
       for (uint32_t i = 0; i < n; ++i) {
@@ -158,12 +161,7 @@ plist_t PrintSettings::GetValue(std::string_view key) const {
 std::optional<std::string> PrintSettings::GetString(std::string_view key) const {
   plist_t node = GetValue(key);
   if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* text = nullptr;
-  plist_get_string_val(node, &text);
-  if (text == nullptr) return std::nullopt;
-  std::string result(text);
-  std::free(text);
-  return result;
+  return std::string(string_of(node));
 }
 
 std::optional<int64_t> PrintSettings::GetInteger(std::string_view key) const {
@@ -210,10 +208,7 @@ std::optional<std::vector<std::string>> PrintSettings::GetStringArray(std::strin
   for (uint32_t i = 0; i < n; ++i) {
     plist_t item = plist_array_get_item(node, i);
     if (plist_get_node_type(item) != PLIST_STRING) continue;
-    char* text = nullptr;
-    plist_get_string_val(item, &text);
-    if (text != nullptr) texts.emplace_back(text);
-    std::free(text);
+    texts.emplace_back(string_of(item));
   }
   return texts;
 }

@@ -82,6 +82,16 @@ TEST(PrintSettings, RefusesTextsThatCouldBreakALine) {
   ASSERT_TRUE(loaded);
   EXPECT_THAT(loaded->Keys(), ElementsAre("*Duplex"));
 
+  // NUL bytes inside a string are refused too (and never reach libplist's copying getter).
+  const std::string with_nul = std::string(
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><string>1\0\0") +
+      "2</string><key>b</key><string>ok</string></dict></plist>";
+  auto nul = PrintSettings::FromXML(with_nul);
+  ASSERT_TRUE(nul);
+  for (const std::string& key : nul->Keys()) {
+    EXPECT_TRUE(PrintSettings::IsAcceptableText(*nul->GetString(key))) << key;
+  }
+
   std::string why;
   EXPECT_FALSE(PrintSettings::FromXML("<plist><array/></plist>", &why));
   EXPECT_FALSE(why.empty());
