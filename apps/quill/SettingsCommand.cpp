@@ -13,6 +13,7 @@
 
 #include "Commands.h"
 #include "LoadedPPD.h"
+#include "TargetPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
@@ -34,44 +35,6 @@ struct SettingsOptions {
   std::vector<std::string> sets;
   bool save = false;
   bool json = false;
-};
-
-// The PPD of the target: the file itself, or a private copy of the queue's PPD (removed when
-// this goes).
-class TargetPPD {
- public:
-  explicit TargetPPD(const std::string& target) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(target, ec)) {
-      path_ = target;
-      SpoolerChannel::getQueuePPDName(target, queue_);
-      return;
-    }
-    Printer printer(target);
-    if (!printer.Exists()) throw UsageError{"no PPD file or queue named " + target};
-    std::string error;
-    path_ = printer.CopyPPD(&error);
-    if (path_.empty()) throw UsageError{"cannot fetch the PPD of " + target + ": " + error};
-    copied_ = true;
-    queue_ = target;
-    PrintSession::Current().SetCurrentPrinter(printer);
-  }
-  ~TargetPPD() {
-    if (copied_) {
-      std::error_code ec;
-      std::filesystem::remove(path_, ec);
-    }
-  }
-  TargetPPD(const TargetPPD&) = delete;
-  TargetPPD& operator=(const TargetPPD&) = delete;
-
-  [[nodiscard]] const std::string& path() const { return path_; }
-  [[nodiscard]] const std::string& queue() const { return queue_; }
-
- private:
-  std::string path_;
-  std::string queue_;
-  bool copied_ = false;
 };
 
 // Every control in tree order with the value stored for it; password job notes are never stored.

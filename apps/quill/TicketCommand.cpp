@@ -14,6 +14,7 @@
 
 #include "Commands.h"
 #include "LoadedPPD.h"
+#include "TargetPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "output/KRTJobNoteList.h"
 #include "output/KRTJobTicket.h"
@@ -30,39 +31,6 @@ struct TicketOptions {
   std::vector<std::string> notes;
   std::string output;
   bool json = false;
-};
-
-// The PPD of the target: the file itself, or a private copy of the queue's PPD, removed when
-// this goes.
-class TicketPPD {
- public:
-  explicit TicketPPD(const std::string& target) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(target, ec)) {
-      path_ = target;
-      return;
-    }
-    Printer printer(target);
-    if (!printer.Exists()) throw UsageError{"no PPD file or queue named " + target};
-    std::string error;
-    path_ = printer.CopyPPD(&error);
-    if (path_.empty()) throw UsageError{"cannot fetch the PPD of " + target + ": " + error};
-    copied_ = true;
-  }
-  ~TicketPPD() {
-    if (copied_) {
-      std::error_code ec;
-      std::filesystem::remove(path_, ec);
-    }
-  }
-  TicketPPD(const TicketPPD&) = delete;
-  TicketPPD& operator=(const TicketPPD&) = delete;
-
-  [[nodiscard]] const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  bool copied_ = false;
 };
 
 // Sets a job note's text as the user typed it; the key must name a job note.
@@ -105,7 +73,7 @@ std::string PiecesJson(const std::vector<KRTJobTicket::Piece>& pieces) {
 
 int RunTicket(const TicketOptions& options) {
   try {
-    TicketPPD target(options.target);
+    TargetPPD target(options.target);
     LoadedPPD loaded(target.path(), kParseOrphans | kParseHidden);
     for (const auto& set : options.sets) loaded.Set(set);
     for (const auto& note : options.notes) SetNote(loaded, note);
