@@ -13,7 +13,9 @@
 #include "ServerQuery.h"
 #include "TwoWayData.h"
 #include "ppddata/CupsPPD.h"
+#include "ppddata/OpenStepPlist.h"
 #include "ppddata/PPDDataBlock.h"
+#include "ppddata/PPDDataBlockUpdate.h"
 #include "ppddata/PPDDataBlockWriter.h"
 #include "server/SpoolerFiles.h"
 
@@ -291,8 +293,46 @@ CommandStatus DriverPreference(const FilterJob& job, std::string_view text, std:
   // The panel reads this block as wide text.
   return StoreBlock(job, "KRDriverPreference", WideBytes(text), error);
 }
+// Each panel sends the whole dictionary of users' records as it read it, with its own user's entry
+// changed. Two panels that read before either stored would each drop the other's entry, so the
+// stored dictionary is merged under the PPD's lock: every incoming entry replaces the stored one of
+// that user, and stored entries the command does not carry are kept. A text that is not a
+// dictionary is stored as it came; a stored block that is not one is replaced.
 CommandStatus PopupJnData(const FilterJob& job, std::string_view text, std::string* error) {
-  return StoreBlock(job, "KRPopupJnData", text, error);
+  std::optional<quill::OpenStepPlist> incoming = quill::OpenStepPlist::Parse(text);
+  if (!incoming || !incoming->IsDictionary()) return StoreBlock(job, "KRPopupJnData", text, error);
+  if (job.ppdPath.empty()) return Refuse(error, "no PPD for the queue (PPD is not set)");
+  std::size_t stored_size = 0;
+  const int rc = ppdxUpdateData(
+      job.ppdPath.c_str(), "KRPopupJnData",
+      [&](std::string_view current) -> std::optional<std::string> {
+        // The panel reads the block as a C string.
+        current = current.substr(0, current.find('\0'));
+        std::optional<quill::OpenStepPlist> merged = quill::OpenStepPlist::Parse(current);
+        bool keeps_stored_entries = false;
+        if (merged && merged->IsDictionary()) {
+          for (const std::string& user : merged->Keys()) {
+            if (incoming->Find(user) == nullptr) keeps_stored_entries = true;
+          }
+        }
+        // Nothing of the stored dictionary to keep: the text is stored as it came.
+        if (!keeps_stored_entries) {
+          stored_size = text.size();
+          return std::string(text);
+        }
+        for (const std::string& user : incoming->Keys()) merged->Set(user, *incoming->Find(user));
+        std::string result = merged->ToText();
+        stored_size = result.size();
+        return result;
+      });
+  if (rc == -1) return Refuse(error, "cannot store block KRPopupJnData: data too large");
+  if (rc != 0) {
+    return Refuse(error, "cannot store block KRPopupJnData in " + job.ppdPath + ": " +
+                             std::strerror(errno));
+  }
+  Message("DEBUG", "Stored block KRPopupJnData (%zu bytes, %zu entries merged)", stored_size,
+          incoming->Keys().size());
+  return CommandStatus::kDone;
 }
 
 struct Command {

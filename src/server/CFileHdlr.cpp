@@ -196,7 +196,9 @@ class SectionRecords {
       if (hit == nullptr) break;
       std::size_t at = static_cast<std::size_t>(hit - text_.data());
       next_ = at + 1;
-      if (text_.size() - at < name_.size() ||
+      // Most hits of the first character are in Base64 text; the second one sends them away
+      // without a call.
+      if (text_.size() - at < name_.size() || (name_.size() > 1 && hit[1] != name_[1]) ||
           std::memcmp(hit + 1, name_.data() + 1, name_.size() - 1) != 0) {
         continue;
       }
