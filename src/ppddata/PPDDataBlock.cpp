@@ -42,7 +42,9 @@ char* ReadBlock(char const* name, size_t* datasize, Find find) {
     auto status = inflater.Feed(reinterpret_cast<const unsigned char*>(decoded),
                                 static_cast<std::size_t>(decoded_size));
     if (status == quill::ChunkInflater::Status::kNoMemory) return nullptr;
-    // After an error the next chunks are still fed: a stream in error only reports again.
+    // A stream in error cannot go on, and one that has ended takes nothing more: the read stops
+    // with what was inflated so far (the error was reported once).
+    if (status != quill::ChunkInflater::Status::kConsumed) break;
     value = find(ChunkAttributeName(name, chunk).c_str());
   }
   return inflater.Release(datasize);

@@ -136,7 +136,7 @@ TEST_F(PpdxReadData, KeepsTheGoodDataOfCorruptOrTruncatedChunks) {
   std::vector<std::string> chunks = Base64Chunks(stream);
   ASSERT_GE(chunks.size(), 4u);
 
-  // A corrupt zlib header: nothing inflates, and every later chunk is still fed and reported.
+  // A corrupt zlib header: nothing inflates, and the read stops there, reporting it once.
   std::string bad_header = stream;
   bad_header[0] = 0x01;
   std::string errors;
@@ -144,7 +144,7 @@ TEST_F(PpdxReadData, KeepsTheGoodDataOfCorruptOrTruncatedChunks) {
   ASSERT_TRUE(data);
   EXPECT_EQ(*data, "");
   EXPECT_THAT(errors, StartsWith("ERROR: inflate returned -3 (incorrect header check)\n"));
-  EXPECT_EQ(CountOf(errors, "ERROR: inflate returned -3"), static_cast<int>(chunks.size()));
+  EXPECT_EQ(CountOf(errors, "ERROR: inflate returned -3"), 1);
 
   // Garbage in the middle: the data of the good chunks before it is kept.
   std::vector<std::string> garbled = chunks;
@@ -154,6 +154,7 @@ TEST_F(PpdxReadData, KeepsTheGoodDataOfCorruptOrTruncatedChunks) {
   EXPECT_THAT(*data, StartsWith(InflatePrefix(stream.substr(0, 158))));
   EXPECT_NE(*data, payload);
   EXPECT_THAT(errors, HasSubstr("ERROR: inflate returned -3 ("));
+  EXPECT_EQ(CountOf(errors, "ERROR: inflate returned"), 1);
 
   // A bad check value at the end: all the data is there, the error is reported.
   std::string bad_check = stream;
