@@ -10,7 +10,7 @@
 
 #include "CommandDispatch.h"
 #include "FilterJob.h"
-#include "PrintPassThrough.h"
+#include "PrintJob.h"
 
 int main(int argc, char** argv) {
   const auto job = quill::cqf::FilterJob::FromProcess(argc, argv);
