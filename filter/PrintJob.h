@@ -13,7 +13,7 @@
 namespace quill::cqf {
 
 // Bytes read from the job at a time.
-inline constexpr size_t kPrintReadSize = 256 * 1024;
+inline constexpr size_t kPrintReadSize = 128 * 1024;
 
 // Prints `job` to standard output. 0 on success; 1 after an "ERROR:" line when the ticket is
 // refused, the input cannot be read or the output cannot be written.

@@ -308,6 +308,25 @@ bool TicketInjector::Feed(std::string_view data) {
     }
     return std::min(lf, cr);
   };
+  // The next "%" or "[" at or after `from` (end when there is none) that begins a line; `from`
+  // itself is no such character.
+  const char* percent = nullptr;
+  const char* bracket = nullptr;
+  auto nextMarked = [&](const char* from) {
+    for (;;) {
+      if (percent == nullptr || percent < from) {
+        percent = static_cast<const char*>(std::memchr(from, '%', static_cast<size_t>(end - from)));
+        if (percent == nullptr) percent = end;
+      }
+      if (bracket == nullptr || bracket < from) {
+        bracket = static_cast<const char*>(std::memchr(from, '[', static_cast<size_t>(end - from)));
+        if (bracket == nullptr) bracket = end;
+      }
+      const char* q = std::min(percent, bracket);
+      if (q == end || q[-1] == '\n' || q[-1] == '\r') return q;
+      from = q + 1;
+    }
+  };
   // Just past the line end at `t` (LF, CR LF or CR).
   auto past = [&](const char* t) { return t + ((*t == '\r' && t + 1 < end && t[1] == '\n') ? 2 : 1); };
 
@@ -372,6 +391,23 @@ bool TicketInjector::Feed(std::string_view data) {
       continue;
     }
 
+    // In the pages, with nothing pending, only a line that begins with "%" or "[" needs a look:
+    // everything before the next such line passes in one piece.
+    if (phase_ == Phase::kBody && !dropping_ && !holding_ && !closeNext_ && *p != '%' &&
+        *p != '[') {
+      const char* q = nextMarked(p);
+      if (q == end) {
+        Pass(p, end);
+        // The last line goes on in the next data unless it ended here.
+        inTail_ = end[-1] != '\n' && end[-1] != '\r';
+        tail_ = Disposition::kPass;
+        p = end;
+        break;
+      }
+      Pass(p, q);
+      p = q;
+    }
+
     const char* t = lineEnd(p);
     const auto text = static_cast<size_t>(t - p);
     if (t == end || (*t == '\r' && t + 1 == end)) {
@@ -387,10 +423,7 @@ bool TicketInjector::Feed(std::string_view data) {
       break;
     }
     const char* after = past(t);
-    // Most lines of a page are neither comments nor "[{": they pass without being judged.
-    const bool plain = phase_ == Phase::kBody && !dropping_ && !holding_ && !closeNext_ &&
-                       *p != '%' && *p != '[';
-    if (plain || OnLine(std::string_view(p, std::min(text, kMaxLineHead)),
+    if (OnLine(std::string_view(p, std::min(text, kMaxLineHead)),
                         std::string_view(p, static_cast<size_t>(after - p)),
                         text <= kMaxLineHead) == Disposition::kPass) {
       Pass(p, after);
