@@ -1,8 +1,12 @@
-// quill ticket QUEUE|PPD [--set KEY=VALUE]... [--note KEY=TEXT]... [-o FILE] [--json]
+// quill ticket QUEUE|PPD [--set KEY=VALUE]... [--note KEY=TEXT]... [--watermark RECORD]
+//              [-o FILE] [--json]
 //
-// Builds the job ticket that printing would hand to the spooler-side filter, filled with the job
-// notes' pieces, and prints it: the XML property list the filter receives, or with --json an
-// array of {"site", "text"} ("hex" instead of "text" for bytes that are not UTF-8).
+// Builds the job ticket that printing would hand to the spooler-side filter, filled as printing
+// fills it (the session data's OutPostscriptData: suppressed keywords, feature code, the panel's
+// own blocks, job notes, watermark, header comments), and prints it: the XML property list the
+// filter receives, or with --json an array of {"site", "text"} ("hex" instead of "text" for bytes
+// that are not UTF-8). Nothing is sent to the spooler: a mailbox destination shows its path
+// without its command job.
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -18,6 +22,9 @@
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "output/KRTJobNoteList.h"
 #include "output/KRTJobTicket.h"
+#include "output/KRTWatermark.h"
+#include "panel/PDEData.h"
+#include "platform/PrintSession.h"
 #include "platform/PrintSettings.h"
 #include "platform/Printer.h"
 #include "platform/TextEncoding.h"
@@ -29,6 +36,7 @@ struct TicketOptions {
   std::string target;
   std::vector<std::string> sets;
   std::vector<std::string> notes;
+  std::string watermark;
   std::string output;
   bool json = false;
 };
@@ -81,9 +89,19 @@ int RunTicket(const TicketOptions& options) {
     PrintSettings settings;
     PrintSettingsTicket settings_ticket(nullptr, &settings);
     KRTJobTicket ticket(&settings_ticket, &settings, CreatePostscriptDataFileKey());
-    KRTJobNoteList notes(&loaded.ppd(), false);
-    if (notes.outInjectionData(&ticket, &settings) != KRTJobNoteList::kStatusOk) {
-      throw UsageError{notes.LastError()};
+    PDEData session(&loaded.ppd(), target.queue());
+    session.SetPrintSettings(&settings);
+    if (!options.watermark.empty()) {
+      std::string why;
+      if (!session.Watermarks().Add(options.watermark.c_str(), &why)) {
+        throw UsageError{"watermark refused: " + why};
+      }
+      session.Watermarks().Select(session.Watermarks().Count() - 1);
+    }
+    // A session without a printer: the preview sends no command jobs.
+    PrintSession preview;
+    if (session.OutPostscriptData(ticket, &preview) != PDEData::kOutputOk) {
+      throw UsageError{session.OutputError()};
     }
     std::string error;
     const std::string* xml = ticket.Save(&error);
@@ -110,7 +128,7 @@ int RunTicket(const TicketOptions& options) {
 void AddTicketCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<TicketOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "ticket", "Build the job ticket printing would hand to the filter (the job notes' pieces)");
+      "ticket", "Build the job ticket printing would hand to the filter");
   cmd->add_option("TARGET", options->target, "A queue name or a PPD file")->required();
   cmd->add_option("--set", options->sets,
                   "Set KEY=VALUE first; KEY with or without its leading * (repeatable)")
@@ -118,6 +136,8 @@ void AddTicketCommand(CLI::App& app, int& status) {
   cmd->add_option("--note", options->notes,
                   "Set the job note KEY to TEXT (repeatable)")
       ->allow_extra_args(false);
+  cmd->add_option("--watermark", options->watermark,
+                  "Put the watermark of this record text on the pages (see the README)");
   cmd->add_option("-o,--output", options->output, "Write to FILE instead of standard output");
   cmd->add_flag("--json", options->json, "Print the pieces as JSON");
   cmd->callback([options, &status] { status = RunTicket(*options); });

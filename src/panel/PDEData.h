@@ -20,9 +20,11 @@
 
 #include "output/KRTWatermarkList.h"
 
+class KRTJobTicket;
 class KRTPPD;
 class PPDXControl;
 struct PPDTree;
+enum CNTL_TYPE : int32_t;
 
 namespace quill {
 class Bundle;
@@ -220,6 +222,30 @@ class PDEData {
   // The workflow client library to load; "" for none (then the environment decides).
   static void SetWorkflowClientPath(std::string path);
 
+  // --- print-time output --------------------------------------------------------------------
+
+  // OutPostscriptData statuses besides those of the job-note output (KRTJobNoteList: -108 no
+  // memory, -1 a note refused, -50 no ticket).
+  static constexpr int kOutputOk = 0;
+  static constexpr int kOutputRefused = -1;  // a value that cannot go into the job safely
+
+  // Fills `ticket` with what the job needs, in order: the bare keyword of every option but
+  // "*PageSize" (site -9), the feature code of the chosen options and the panel's own feature
+  // blocks (81), the job notes' pieces (30, 504, 81), the watermark resource (81), the mailbox
+  // path (900, after which "Command_PSKRDestination" goes to the current printer of `session`,
+  // or of the session data's session when null), the header comments (501) and the end-of-pre-
+  // parse marker (71). Returns kOutputOk; on a failure of the job-note output its status, and
+  // kOutputRefused for a mailbox name that would leave the mailbox folder; then the ticket is
+  // discarded (nothing is saved from it) and OutputError() says why.
+  int OutPostscriptData(KRTJobTicket& ticket, quill::PrintSession* session);
+  // Adds the bare keyword of every control, in tree order, except "*PageSize", under site -9:
+  // the filter removes the feature code that CUPS inserted for these.
+  void SuppressApplePostscript(KRTJobTicket& ticket);
+  // Why the last OutPostscriptData failed; empty after a success.
+  [[nodiscard]] const std::string& OutputError() const { return outputError_; }
+  // The server's UTF-8 level ("*KRUTF8_Version") read by the last OutPostscriptData.
+  [[nodiscard]] int UTF8Version() const { return utf8Version_; }
+
   // --- the session's objects ----------------------------------------------------------------
 
   [[nodiscard]] KRTPPD* PPD() const { return ppd_; }
@@ -250,6 +276,10 @@ class PDEData {
   void MakePPDCopy(const std::string& source);
   void SaveTable(const KeyValueTable& table, const TableKeys& keys);
   void RestoreTable(KeyValueTable& table, const TableKeys& keys);
+  // The page format's orientation, else the one the job-properties bridge set.
+  [[nodiscard]] uint32_t OutputOrientation() const;
+  void AddOptionControl(KRTJobTicket& ticket, PPDXControl* control, CNTL_TYPE type,
+                        int utf8Version, const std::string& controlBarValue);
 
   KRTPPD* ppd_;  // not owned
   bool customPaper_ = false;
@@ -274,4 +304,6 @@ class PDEData {
   // Whether the PPD has "*KRCurveAdjust", found once per PPD.
   const KRTPPD* curveAdjustPPD_ = nullptr;
   bool hasCurveAdjust_ = false;
+  std::string outputError_;
+  int utf8Version_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/SystemInfo.h"
 
+#include <errno.h>
 #include <pwd.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ struct Settings {
   std::optional<std::string> user_name;
   std::optional<std::string> user_full_name;
   std::string bundle_identifier = "org.quill.cli";
+  std::string short_version;
+  std::optional<std::string> process_name;
   std::optional<TimeOfDay> time;
   std::optional<int64_t> process_id;
   std::optional<std::vector<NetworkInterface>> interfaces;
@@ -134,6 +137,19 @@ void SystemInfo::SetUserFullName(std::string name) {
 std::string SystemInfo::HostBundleIdentifier() { return settings().bundle_identifier; }
 void SystemInfo::SetHostBundleIdentifier(std::string identifier) {
   settings().bundle_identifier = std::move(identifier);
+}
+
+std::string SystemInfo::HostShortVersion() { return settings().short_version; }
+void SystemInfo::SetHostShortVersion(std::string version) {
+  settings().short_version = std::move(version);
+}
+
+std::string SystemInfo::HostProcessName() {
+  if (settings().process_name) return *settings().process_name;
+  return program_invocation_short_name != nullptr ? program_invocation_short_name : "";
+}
+void SystemInfo::SetHostProcessName(std::optional<std::string> name) {
+  settings().process_name = std::move(name);
 }
 
 TimeOfDay SystemInfo::CurrentTime() {

@@ -64,6 +64,13 @@ class SystemInfo {
   // Identifier of the host application ("bundle identifier"); "org.quill.cli" unless set.
   static std::string HostBundleIdentifier();
   static void SetHostBundleIdentifier(std::string identifier);
+  // Short version string of the host application ("CFBundleShortVersionString"); "" unless set.
+  static std::string HostShortVersion();
+  static void SetHostShortVersion(std::string version);
+  // Name of the host process: the setting, else the name the process was started under (its
+  // last path component).
+  static std::string HostProcessName();
+  static void SetHostProcessName(std::optional<std::string> name);
 
   // The time of day; the setting when one is given.
   static TimeOfDay CurrentTime();

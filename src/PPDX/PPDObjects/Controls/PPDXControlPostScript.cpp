@@ -69,6 +69,25 @@ std::string escape_unbalanced_parentheses(std::string_view value) {
   return out;
 }
 
+// Control characters (below 0x20, and DEL) as three-digit octal escapes: a line end in a value
+// would end the comment line or the code line it stands in. Inside a PostScript string the escape
+// reads back as the character itself.
+std::string escape_control_characters(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (unsigned char c : value) {
+    if (c < 0x20 || c == 0x7F) {
+      out += '\\';
+      out += static_cast<char>('0' + ((c >> 6) & 7));
+      out += static_cast<char>('0' + ((c >> 3) & 7));
+      out += static_cast<char>('0' + (c & 7));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 bool is_plain_value_keyword(char const* name) {
   for (const char* keyword : kPlainValueKeywords) {
     if (std::strcmp(name, keyword) == 0) return true;
@@ -82,7 +101,9 @@ long PPDXControl::GeneratePSOutputData(unsigned char* out, const unsigned char* 
                                        long codeLength, char const* choiceText,
                                        bool wrap) const {
   const std::string_view keyword = Keyword() ? Keyword() : "";
-  const std::string_view choice = choiceText ? choiceText : "";
+  // The choice text ends the comment line; a control character in it (a job note's text, a
+  // profile name) is written as an escape so that it cannot end the line early.
+  const std::string choice = escape_control_characters(choiceText ? choiceText : "");
   const bool has_code = code != nullptr && codeLength > 0;
   const std::string_view body =
       has_code ? std::string_view(reinterpret_cast<const char*>(code), codeLength) : "\n";
@@ -125,6 +146,7 @@ long PPDXControl::Inject(char const* name, const unsigned char* code, long codeL
   if (hex_mode) text_value = hex_string(text_value);
   if (!comment_mode) replace_all(text_value, "\\", "\\\\");
   if (!comment_mode && !hex_mode) text_value = escape_unbalanced_parentheses(text_value);
+  if (!hex_mode) text_value = escape_control_characters(text_value);
 
   std::string result(reinterpret_cast<const char*>(code), static_cast<size_t>(codeLength));
   replace_all(result, placeholder, text_value);
