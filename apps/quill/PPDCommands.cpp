@@ -16,6 +16,9 @@
 namespace quill::cli {
 namespace {
 
+// Standard output could not be written (the value of sysexits' EX_IOERR).
+constexpr int kExitWriteError = 74;
+
 struct PPDOptions {
   std::string path;
   unsigned parse_options = kParseOrphans | kParseHidden;
@@ -52,7 +55,12 @@ void AddCommonOptions(CLI::App* cmd, PPDOptions& options, bool with_sets) {
 int RunTree(const PPDOptions& options) {
   return WithPPD(options, [&](LoadedPPD& loaded) {
     if (options.json) {
-      PrintJson(TreeJson(loaded.ppd(), loaded.path()));
+      // Written while walking the tree: a document of the large trees would cost more than the
+      // parse. A failed write (a full disk) is not reported as success.
+      if (!WriteTreeJson(loaded.ppd(), loaded.path(), stdout)) {
+        std::fprintf(stderr, "quill: cannot write the tree to standard output\n");
+        return kExitWriteError;
+      }
     } else {
       std::fputs(TreeOutline(loaded.ppd(), loaded.path()).c_str(), stdout);
     }

@@ -1,6 +1,8 @@
 #include "PPDJson.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "PPDX/PPDObjects/PPDXRollDown.h"
 #include "PPDX/PPDObjects/PPDXScrollPane.h"
 #include "PPDX/PPDObjects/PPDXShortcuts.h"
+#include "JsonTextWriter.h"
 #include "PPDX/PPDXErrors.h"
 
 namespace quill::cli {
@@ -44,99 +47,165 @@ const char* GroupKind(PPDXGroup* group) {
   return "group";
 }
 
-Json ParentKeyword(PPDXElement* element) {
-  return element->GetParent() ? TextOrNull(element->GetParent()->Keyword()) : Json();
+const char* ParentKeyword(PPDXElement* element) {
+  return element->GetParent() ? element->GetParent()->Keyword() : nullptr;
 }
 
-Json ValueOrNull(PPDXControl* control) {
-  auto value = control->CopyCurrentControlValueString();
-  return value ? Json(*value) : Json();
-}
-
-Json ControlJson(PPDXControl* control) {
-  Json j;
-  j["keyword"] = TextOrNull(control->Keyword());
-  j["name"] = control->CFStringUserName();
-  j["type"] = TypeName(control->Type());
-  j["visible"] = control->IsVisible();
-  j["parent"] = ParentKeyword(control);
-  j["order"] = control->Order();
-  Json flags = Json::array();
+void WriteControl(JsonTextWriter& w, PPDXControl* control) {
+  w.BeginObject();
+  w.Key("keyword");
+  w.TextOrNull(control->Keyword());
+  w.Key("name");
+  w.String(control->CFStringUserName());
+  w.Key("type");
+  w.String(TypeName(control->Type()));
+  w.Key("visible");
+  w.Bool(control->IsVisible());
+  w.Key("parent");
+  w.TextOrNull(ParentKeyword(control));
+  w.Key("order");
+  w.Integer(control->Order());
+  w.Key("flags");
+  w.BeginArray();
   for (const char* f = control->FirstControlFlag(); f != nullptr; f = control->NextControlFlag()) {
-    flags.push_back(f);
+    w.String(f);
   }
-  j["flags"] = flags;
-  j["value"] = ValueOrNull(control);
+  w.EndArray();
+  w.Key("value");
+  if (auto value = control->CopyCurrentControlValueString()) {
+    w.String(*value);
+  } else {
+    w.Null();
+  }
 
   switch (control->Type()) {
     case kPopupControl: {
       auto* popup = static_cast<PPDXPopupControl*>(control);
-      j["multiple_choice"] = popup->CanSelectMultipleItems();
-      j["installable"] = popup->IsInstallableOption();
-      j["default_keyword"] = TextOrNull(popup->GetDefaultKeyword());
-      Json items = Json::array();
+      w.Key("multiple_choice");
+      w.Bool(popup->CanSelectMultipleItems());
+      w.Key("installable");
+      w.Bool(popup->IsInstallableOption());
+      w.Key("default_keyword");
+      w.TextOrNull(popup->GetDefaultKeyword());
+      w.Key("items");
+      w.BeginArray();
       for (_PopupItem* item = popup->FirstItem(); item != nullptr; item = popup->NextItem()) {
-        const auto& name = item->LocalizedName();
-        items.push_back({{"keyword", TextOrNull(item->Keyword())},
-                         {"name", name ? Json(*name) : Json()},
-                         {"selected", item->IsSelected()}});
+        w.BeginObject();
+        w.Key("keyword");
+        w.TextOrNull(item->Keyword());
+        w.Key("name");
+        if (const auto& name = item->LocalizedName()) {
+          w.String(*name);
+        } else {
+          w.Null();
+        }
+        w.Key("selected");
+        w.Bool(item->IsSelected());
+        w.EndObject();
       }
-      j["items"] = items;
+      w.EndArray();
       break;
     }
     case kBooleanControl: {
       auto* boolean = static_cast<PPDXBooleanControl*>(control);
-      j["default"] = boolean->DefaultState();
-      j["true_text"] = TextOrNull(boolean->TrueDisplayText());
-      j["false_text"] = TextOrNull(boolean->FalseDisplayText());
+      w.Key("default");
+      w.Bool(boolean->DefaultState());
+      w.Key("true_text");
+      w.TextOrNull(boolean->TrueDisplayText());
+      w.Key("false_text");
+      w.TextOrNull(boolean->FalseDisplayText());
       break;
     }
     case kRangeControl: {
       auto* range = static_cast<PPDXRangeControl*>(control);
-      j["min"] = range->MinVal();
-      j["max"] = range->MaxVal();
-      j["increment"] = range->Increment();
-      j["default"] = range->DefaultValue();
+      w.Key("min");
+      w.Integer(range->MinVal());
+      w.Key("max");
+      w.Integer(range->MaxVal());
+      w.Key("increment");
+      w.Integer(range->Increment());
+      w.Key("default");
+      w.Integer(range->DefaultValue());
       break;
     }
     case kFloatRangeControl: {
       auto* range = static_cast<PPDXFloatRangeControl*>(control);
-      j["min"] = range->MinVal();
-      j["max"] = range->MaxVal();
-      j["increment"] = range->Increment();
-      j["default"] = range->DefaultValue();
+      w.Key("min");
+      w.Double(range->MinVal());
+      w.Key("max");
+      w.Double(range->MaxVal());
+      w.Key("increment");
+      w.Double(range->Increment());
+      w.Key("default");
+      w.Double(range->DefaultValue());
       break;
     }
     case kCustomPageSizeControl: {
       auto* size = static_cast<PPDXCustomPageSizeControl*>(control);
-      j["width"] = size->GetWidth();
-      j["height"] = size->GetHeight();
-      j["min_width"] = size->MinWidth();
-      j["max_width"] = size->MaxWidth();
-      j["min_height"] = size->MinHeight();
-      j["max_height"] = size->MaxHeight();
+      w.Key("width");
+      w.Double(size->GetWidth());
+      w.Key("height");
+      w.Double(size->GetHeight());
+      w.Key("min_width");
+      w.Double(size->MinWidth());
+      w.Key("max_width");
+      w.Double(size->MaxWidth());
+      w.Key("min_height");
+      w.Double(size->MinHeight());
+      w.Key("max_height");
+      w.Double(size->MaxHeight());
       break;
     }
     case kJobNoteControl: {
       auto* note = static_cast<PPDXJobNote*>(control);
-      j["notes"] = TextOrNull(note->GetNotes());
-      j["default_notes"] = TextOrNull(note->GetDefaultNotes());
-      j["max_length"] = note->MaxLength();
-      j["min_length"] = note->MinLength();
-      Json names = Json::array();
+      w.Key("notes");
+      w.TextOrNull(note->GetNotes());
+      w.Key("default_notes");
+      w.TextOrNull(note->GetDefaultNotes());
+      w.Key("max_length");
+      w.Integer(note->MaxLength());
+      w.Key("min_length");
+      w.Integer(note->MinLength());
+      w.Key("note_flags");
+      w.BeginArray();
       for (int bit = 0; bit < 32; ++bit) {
         if ((note->Flags() & (JobNoteFlag{1} << bit)) == 0) continue;
         for (const auto& row : jnFlags) {
-          if (row.bit == bit) names.push_back(row.name);
+          if (row.bit == bit) w.String(row.name);
         }
       }
-      j["note_flags"] = names;
+      w.EndArray();
       break;
     }
     default:
       break;
   }
-  return j;
+  w.EndObject();
+}
+
+void WriteErrors(JsonTextWriter& w, KRTPPD& ppd) {
+  w.BeginArray();
+  PPDXErrors* list = ppd.GetErrors();
+  for (size_t i = 0; list != nullptr && i < list->Count(); ++i) {
+    PPDXErrorObj* error = list->At(i);
+    w.BeginObject();
+    w.Key("code");
+    w.Integer(error->Code());
+    w.Key("name");
+    w.TextOrNull(PPDErrName(error->Code()));
+    w.Key("keyword");
+    w.TextOrNull(error->Keyword());
+    w.Key("fatal");
+    w.Bool(error->IsFatal());
+    w.Key("line");
+    if (error->Line() > 0) {
+      w.Integer(error->Line());
+    } else {
+      w.Null();
+    }
+    w.EndObject();
+  }
+  w.EndArray();
 }
 
 void Indent(std::ostringstream& out, int depth) { out << std::string(depth * 2, ' '); }
@@ -174,66 +243,94 @@ Json ErrorsJson(KRTPPD& ppd) {
   return errors;
 }
 
-Json TreeJson(KRTPPD& ppd, const std::string& path) {
-  Json j;
-  j["file"] = path;
-  j["valid_ppd"] = ppd.IsValidPPD();
-  j["header"] = {
-      {"format_version", TextOrNull(ppd.FormatVersion())},
-      {"file_version", TextOrNull(ppd.FileVersion())},
-      {"pc_file_name", TextOrNull(ppd.PCFileName())},
-      {"language_version", TextOrNull(ppd.LanguageVersion())},
-      {"language_encoding", TextOrNull(ppd.LanguageEncoding())},
-      {"model_name", TextOrNull(ppd.ModelName())},
-      {"dialog_extension", TextOrNull(ppd.PathToPDE())},
-      {"vendor_file_version", TextOrNull(ppd.VendorFileVersion())},
-      {"vendor_version", TextOrNull(ppd.VendorVersion())},
-      {"vendor_mac_version", TextOrNull(ppd.VendorMacVersion())},
+bool WriteTreeJson(KRTPPD& ppd, const std::string& path, std::FILE* out) {
+  JsonTextWriter w(out);
+  w.BeginObject();
+  w.Key("file");
+  w.String(path);
+  w.Key("valid_ppd");
+  w.Bool(ppd.IsValidPPD());
+  w.Key("header");
+  w.BeginObject();
+  const std::pair<const char*, const char*> header[] = {
+      {"format_version", ppd.FormatVersion()},
+      {"file_version", ppd.FileVersion()},
+      {"pc_file_name", ppd.PCFileName()},
+      {"language_version", ppd.LanguageVersion()},
+      {"language_encoding", ppd.LanguageEncoding()},
+      {"model_name", ppd.ModelName()},
+      {"dialog_extension", ppd.PathToPDE()},
+      {"vendor_file_version", ppd.VendorFileVersion()},
+      {"vendor_version", ppd.VendorVersion()},
+      {"vendor_mac_version", ppd.VendorMacVersion()},
   };
-  j["errors"] = ErrorsJson(ppd);
+  for (const auto& [name, text] : header) {
+    w.Key(name);
+    w.TextOrNull(text);
+  }
+  w.EndObject();
+  w.Key("errors");
+  WriteErrors(w, ppd);
 
-  Json properties = Json::array();
+  w.Key("properties");
+  w.BeginArray();
   for (PPDXProperty* page = ppd.GetProperties()->First(); page != nullptr;
        page = ppd.GetProperties()->Next()) {
-    properties.push_back(
-        {{"keyword", TextOrNull(page->Keyword())},
-         {"name", page->CFStringUserName()},
-         {"visible", page->IsVisible()},
-         {"show_in_print_properties", page->ShowInPrintProp()},
-         {"show_in_app", page->ShowInApp()},
-         {"scroll_pane", page->GetScrollDown() ? TextOrNull(page->GetScrollDown()->Keyword())
-                                               : Json()}});
+    w.BeginObject();
+    w.Key("keyword");
+    w.TextOrNull(page->Keyword());
+    w.Key("name");
+    w.String(page->CFStringUserName());
+    w.Key("visible");
+    w.Bool(page->IsVisible());
+    w.Key("show_in_print_properties");
+    w.Bool(page->ShowInPrintProp());
+    w.Key("show_in_app");
+    w.Bool(page->ShowInApp());
+    w.Key("scroll_pane");
+    w.TextOrNull(page->GetScrollDown() ? page->GetScrollDown()->Keyword() : nullptr);
+    w.EndObject();
   }
-  j["properties"] = properties;
+  w.EndArray();
 
-  Json groups = Json::array();
+  w.Key("groups");
+  w.BeginArray();
   for (PPDXGroup* group = ppd.GetGroups()->First(); group != nullptr;
        group = ppd.GetGroups()->Next()) {
-    groups.push_back({{"keyword", TextOrNull(group->Keyword())},
-                      {"name", group->CFStringUserName()},
-                      {"visible", group->IsVisible()},
-                      {"kind", GroupKind(group)},
-                      {"parent", ParentKeyword(group)}});
+    w.BeginObject();
+    w.Key("keyword");
+    w.TextOrNull(group->Keyword());
+    w.Key("name");
+    w.String(group->CFStringUserName());
+    w.Key("visible");
+    w.Bool(group->IsVisible());
+    w.Key("kind");
+    w.String(GroupKind(group));
+    w.Key("parent");
+    w.TextOrNull(ParentKeyword(group));
+    w.EndObject();
   }
-  j["groups"] = groups;
+  w.EndArray();
 
-  Json controls = Json::array();
+  w.Key("controls");
+  w.BeginArray();
   CNTL_TYPE type;
   for (PPDXControl* c = ppd.GetControls()->First(type); c != nullptr;
        c = ppd.GetControls()->Next(type)) {
-    controls.push_back(ControlJson(c));
+    WriteControl(w, c);
   }
-  j["controls"] = controls;
+  w.EndArray();
 
-  Json shortcuts = Json::array();
+  w.Key("shortcuts");
+  w.BeginArray();
   if (PPDXShortcuts* list = ppd.GetShortcuts()) {
-    for (PPDXControl* c = list->First(); c != nullptr; c = list->Next()) {
-      shortcuts.push_back(TextOrNull(c->Keyword()));
-    }
+    for (PPDXControl* c = list->First(); c != nullptr; c = list->Next()) w.TextOrNull(c->Keyword());
   }
-  j["shortcuts"] = shortcuts;
-  j["custom_xml"] = TextOrNull(ppd.CustomXMLText());
-  return j;
+  w.EndArray();
+  w.Key("custom_xml");
+  w.TextOrNull(ppd.CustomXMLText());
+  w.EndObject();
+  return w.Finish(true);
 }
 
 std::string TreeOutline(KRTPPD& ppd, const std::string& path) {

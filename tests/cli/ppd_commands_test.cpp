@@ -1,10 +1,13 @@
 // quill tree, check and lint as users and scripts run them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "support/Run.h"
@@ -76,6 +79,50 @@ TEST(TreeCommand, JsonDescribesTheWholeTree) {
   EXPECT_EQ(groups["QPPaperSource"]["parent"], "QPBasicPane");
   EXPECT_EQ(groups["QPBasicPane"]["kind"], "scroll_pane");
   EXPECT_EQ(tree["properties"][0]["scroll_pane"], "QPBasicPane");
+}
+
+TEST(TreeCommand, JsonTextIsLaidOutAndEscapedAsADocumentDump) {
+  // Names with quotes, backslashes, control characters, valid and invalid UTF-8: the tree is
+  // written while walking it, and must read back to the same texts and be exactly the text a
+  // JSON library writes for the document (two-space indent, invalid UTF-8 replaced).
+  std::ifstream sample(kSample);
+  std::string text((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
+  auto replace = [&text](const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  };
+  replace("LanguageEncoding: ISOLatin1", "LanguageEncoding: UTF-8");
+  replace("2-Sided Printing", "q\"uo\\te\ttab\x01\x1f\x7f");
+  replace("Short-Edge Binding", "caf\xc3\xa9 \xf0\x9f\x98\x80");
+  replace("Long-Edge Binding", "cut \xc3 and \xed\xa0\x80");
+  replace("(0.5;2.0;0.1;1.0)", "(0.25;1e20;0.1;1.0)");
+  quill::testing::TempDir dir;
+  const std::string ppd = dir.Write("escapes.ppd", text);
+
+  auto run = RunQuill({"tree", ppd, "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto tree = nlohmann::ordered_json::parse(run.out);
+  EXPECT_EQ(tree.dump(2) + "\n", run.out);
+
+  std::map<std::string, nlohmann::ordered_json> controls;
+  for (const auto& c : tree["controls"]) controls[c["keyword"]] = c;
+  const auto& duplex = controls["*Duplex"];
+  EXPECT_EQ(duplex["name"], "q\"uo\\te\ttab\x01\x1f\x7f");
+  EXPECT_EQ(duplex["items"][2]["name"], "caf\xc3\xa9 \xf0\x9f\x98\x80");
+  EXPECT_EQ(duplex["items"][1]["name"], "cut \xef\xbf\xbd and \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_NE(run.out.find(R"("name": "q\"uo\\te\ttab\u0001\u001f)" "\x7f\""), std::string::npos);
+  EXPECT_EQ(controls["*KRToneCurve"]["min"], 0.25);
+  EXPECT_NE(run.out.find("\"max\": 1.0000000200408773e+20,"), std::string::npos);
+}
+
+TEST(TreeCommand, JsonWriteFailureIsNotSuccess) {
+  // A full disk under the output: the tree command says so and exits non-zero.
+  const std::string command = std::string("exec '") + QUILL_CLI_PATH + "' tree --json '" +
+                              kSample + "' > /dev/full";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 74);
 }
 
 TEST(CheckCommand, AnswersPairsAfterTheChoices) {
