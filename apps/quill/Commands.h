@@ -21,5 +21,7 @@ void AddSpoolerCommands(CLI::App& app, int& status);
 void AddTicketCommand(CLI::App& app, int& status);
 // settings: the values carried to the next print of a queue.
 void AddSettingsCommand(CLI::App& app, int& status);
+// properties: the full job-properties step with a module, headless (exit 1: the module did not run).
+void AddPropertiesCommand(CLI::App& app, int& status);
 
 }  // namespace quill::cli

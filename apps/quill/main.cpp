@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   quill::cli::AddSpoolerCommands(app, status);
   quill::cli::AddTicketCommand(app, status);
   quill::cli::AddSettingsCommand(app, status);
+  quill::cli::AddPropertiesCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 
+#include "panel/UI_Panel.h"
 #include "platform/Alert.h"
 #include "platform/Paths.h"
 #include "platform/PrintSession.h"
@@ -303,16 +304,24 @@ SpoolerChannel::LaunchResult SpoolerChannel::launchFullProperties() {
   if (!readBidiData() || fdata_.empty()) {
     result.action = kActionInvalidAddress;
     result.message = "no two-way data; the job-properties module is not available";
-    return result;
+  } else {
+    serverPresetKeysReset_ = false;
+    if (bidiEnabled_) {
+      NewRequestIdentifier();
+      if (printerAddress_ != previous_address()) serverPresetKeysReset_ = true;
+      previous_address() = printerAddress_;
+    }
+    result.action = kActionOpen;
+    result.message = "the job-properties module is not available";
   }
-  serverPresetKeysReset_ = false;
-  if (bidiEnabled_) {
-    NewRequestIdentifier();
-    if (printerAddress_ != previous_address()) serverPresetKeysReset_ = true;
-    previous_address() = printerAddress_;
+  if (bridge_ != nullptr) {
+    bridge_->SetTwoWay(bidiEnabled_, printerAddress_);
+    bridge_->SetSpoolerChannel(this);
+    bridge_->SetBidiData(fdata_);
+    const UI_Panel::LaunchOutcome outcome = bridge_->LaunchJobProperties(result.action);
+    result.handedOver = outcome.ran;
+    result.message = outcome.message;
   }
-  result.action = kActionOpen;
-  result.message = "the job-properties module is not available";
   return result;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+class UI_Panel;
+
 namespace quill {
 
 class SpoolerChannel {
@@ -30,7 +32,7 @@ class SpoolerChannel {
   // What the full-properties launch came to.
   struct LaunchResult {
     int action = 0;             // kActionOpen or kActionInvalidAddress
-    bool handedOver = false;    // the module bridge took over (not yet available)
+    bool handedOver = false;    // the module bridge ran the module's window
     std::string message;        // why it stopped
   };
 
@@ -117,9 +119,12 @@ class SpoolerChannel {
   // --- the full job-properties window -----------------------------------------------------
 
   // Builds the file names, loads the data file and prepares the launch; with no data the module
-  // is to open for an invalid address. The module bridge does not exist yet, so the launch stops
-  // where it would hand over, with handedOver false and a message saying so.
+  // is to open for an invalid address. The launch then goes on into the module through the
+  // bridge set with SetModuleBridge (handedOver tells whether its window ran, message what came
+  // of it); without a bridge it stops there, saying so.
   LaunchResult launchFullProperties();
+  // The job-properties bridge the launch hands over to (not owned; null for none).
+  void SetModuleBridge(UI_Panel* bridge) { bridge_ = bridge; }
   // The address of the previous launch, and whether the server-preset keys were reset for a
   // changed address at the last launch.
   [[nodiscard]] static const std::string& PreviousLaunchAddress();
@@ -137,6 +142,7 @@ class SpoolerChannel {
   std::string bonjourIPFilePath_;
   std::string fdata_;
   bool serverPresetKeysReset_ = false;
+  UI_Panel* bridge_ = nullptr;  // not owned
 };
 
 }  // namespace quill

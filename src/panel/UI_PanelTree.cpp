@@ -10,6 +10,7 @@
 #include "panel/PDEData.h"
 #include "panel/PPDTree.h"
 #include "panel/UI_Panel.h"
+#include "panel/UI_PanelReturnTimer.h"
 #include "platform/Log.h"
 
 UI_Panel::UI_Panel(PDEData* data) : pdeData_(data) {}

@@ -1,0 +1,248 @@
+// UI_Panel's side of the job-properties step on the sample PPD: the settings handed to the module,
+// the module's answers taken back (checked before they reach the option tree), presets, resets,
+// and whole runs with the stand-in module.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "PPDX/KRTPPD.h"
+#include "PPDX/PPDObjects/Controls/PPDXControl.h"
+#include "PPDX/PPDObjects/PPDXControls.h"
+#include "bridge/BridgeTestSupport.h"
+#include "foundation/ProcessGlobals.h"
+#include "panel/PDEData.h"
+#include "panel/UI_Panel.h"
+#include "panel/UI_PanelReturnTimer.h"
+#include "platform/Log.h"
+#include "platform/PrintSettings.h"
+#include "platform/SystemInfo.h"
+#include "server/SDMAllocator.h"
+#include "server/SDMText.h"
+#include "support/TempDir.h"
+
+namespace quill::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+constexpr const char* kMark = "0,0,0,192,192,192,0,0,0,450,0,0,72,Helvetica,DRAFT";
+
+class UIPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(home_.path() / "run");
+    setenv("HOME", home_.path().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home_.path() / "run").c_str(), 1);
+    ResetProcessGlobals();
+    KRTPPD::Options(kDisplayOrphans | kDisplayHidden);
+    ppd_ = std::make_unique<KRTPPD>(ExamplePath("QuillSample.ppd"), 3);
+    data_ = std::make_unique<PDEData>(ppd_.get(), "");
+    data_->SetPrintSettings(&settings_);
+    panel_ = std::make_unique<UI_Panel>(data_.get());
+    SetJPModulePath(QUILL_STANDIN_MODULE);
+  }
+  void TearDown() override {
+    UnloadJPModule();
+    SetJPModulePath("");
+    panel_.reset();
+    data_.reset();
+    ppd_.reset();
+    KRTPPD::Options(0);
+  }
+  std::string Value(const char* keyword) {
+    CNTL_TYPE type = kBaseControl;
+    PPDXControl* c = ppd_->GetControls()->Find(keyword, type, true);
+    return c != nullptr ? c->CopyCurrentControlValueString().value_or("") : "(none)";
+  }
+  Pairs Current() {
+    SDMKeyValueList* list = panel_->GetDefaultSettings();
+    Pairs out;
+    for (const auto& [k, v] : SDMReadKeyValueList(list)) out.emplace_back(UTF8FromWide(k), UTF8FromWide(v));
+    UI_Panel::FreeSDMList(list);
+    return out;
+  }
+  static std::string Find(const Pairs& pairs, const std::string& key) {
+    for (const auto& [k, v] : pairs) {
+      if (k == key) return v;
+    }
+    return "(absent)";
+  }
+  void Apply(const WidePairs& pairs) {
+    SDMKeyValueList* list = SDMCreateKeyValueList(SDMAllocator::Host(), pairs);
+    panel_->SetUpdatedSettings(list);
+    UI_Panel::FreeSDMList(list);
+  }
+  std::string Outcome(const std::string& key) {
+    for (const auto& a : panel_->LastApplied()) {
+      if (a.key == key) return a.outcome;
+    }
+    return "(none)";
+  }
+
+  TempDir home_;
+  std::unique_ptr<KRTPPD> ppd_;
+  std::unique_ptr<PDEData> data_;
+  PrintSettings settings_;
+  std::unique_ptr<UI_Panel> panel_;
+};
+
+TEST_F(UIPanelTest, CurrentSettingsCarryTheTreeAndTheSession) {
+  settings_.SetInteger(PDEData::kCopiesKey, 3);
+  data_->Watermarks().Add(kMark);
+  data_->Watermarks().Select(0);
+  data_->MixedMedia().Append(L"*MM_A1", L"Tray 2");
+  const Pairs pairs = Current();
+  EXPECT_EQ(Find(pairs, "*Duplex"), "None");
+  EXPECT_EQ(Find(pairs, "*KRStaple"), "None");
+  EXPECT_EQ(Find(pairs, "*KR_WATERMARK"), "1");
+  EXPECT_EQ(Find(pairs, "*KR_WATERMARK_FIRSTPAGEONLY"), "False");
+  EXPECT_EQ(Find(pairs, "*KR_COPIES"), "3");
+  EXPECT_EQ(Find(pairs, "num copies"), "3");
+  EXPECT_EQ(Find(pairs, "*KROrientation"), "Portrait");
+  EXPECT_EQ(Find(pairs, "*KRPCMID"), "-1");
+  EXPECT_EQ(Find(pairs, "*MM_A1"), "Tray 2");
+  // The installable options' slot numbers name their keys.
+  const std::string slots(QUILL_SML_GET(panel_->Shared(), installable));
+  ASSERT_FALSE(slots.empty());
+  const std::size_t first = std::stoul(slots);
+  ASSERT_LT(first, pairs.size());
+  EXPECT_EQ(pairs[first].first, "*KRFinisher");
+}
+
+TEST_F(UIPanelTest, ReturnedValuesAreCheckedBeforeTheyReachTheTree) {
+  for (int i = 0; i < 20; ++i) data_->Watermarks().Add(kMark);
+  data_->MixedMedia().Append(L"*MM_Old", L"x");
+  Apply({{L"*Duplex", L"DuplexTumble"},
+         {L"*KRStaple", L"Spiral"},  // no such option: refused, not added
+         {L"*KRMirror", L"True"},
+         {L"*KR_WATERMARK", L"25"},
+         {L"*KR_WATERMARK_FIRSTPAGEONLY", L"True"},
+         {L"*KR_COPIES", L"4"},
+         {L"*PadCoverTray", L"2"},
+         {L"*KRPCName", L"Plain"},
+         {L"*PresetName", L"Fast"},
+         {L"*KRSimulation", L"SWOP"},
+         {L"*NoSuchKey", L"1"}});
+  EXPECT_EQ(Value("*Duplex"), "DuplexTumble");
+  EXPECT_EQ(Value("*KRStaple"), "None");
+  EXPECT_EQ(Outcome("*KRStaple").rfind("refused: ", 0), 0u) << Outcome("*KRStaple");
+  PPDXControl* staple = ppd_->GetControls()->FindPopup("*KRStaple", true);
+  EXPECT_FALSE(staple->AcceptsValue("Spiral"));  // the popup did not grow
+  EXPECT_EQ(Value("*KRMirror"), "True");
+  EXPECT_EQ(data_->Watermarks().SelectedIndex(), 19);
+  EXPECT_TRUE(data_->Watermarks().Selected()->FirstPageOnly());
+  EXPECT_EQ(settings_.GetInteger(PDEData::kCopiesKey).value_or(0), 4);
+  EXPECT_EQ(data_->MixedMedia().Count(), 0);  // emptied first
+  EXPECT_EQ(data_->PadCover().Count(), 1);
+  EXPECT_EQ(settings_.GetString("*KRPCName").value_or(""), "Plain");
+  EXPECT_EQ(Value("*PresetName"), "Fast");  // a job note made for it
+  EXPECT_EQ(Value("*KRSimulation"), "SWOP");
+  EXPECT_EQ(Outcome("*NoSuchKey"), "ignored");
+
+  Apply({{L"*KR_WATERMARK", L"0"}, {L"*KR_COPIES", L"many"}});
+  EXPECT_EQ(data_->Watermarks().SelectedIndex(), -1);
+  EXPECT_EQ(Outcome("*KR_COPIES"), "refused: not a number of copies");
+  panel_->SetUpdatedSettings(nullptr);  // nothing to apply
+  EXPECT_TRUE(panel_->LastApplied().empty());
+}
+
+TEST_F(UIPanelTest, ServerPresetsCompareNumbersAsNumbers) {
+  struct Case {
+    const wchar_t* saved;
+    const char* current;
+    bool same;
+  };
+  const Case cases[] = {
+      {L"1.0", "1.00", true}, {L"1.0", "11.05", false}, {L"None", "None", true}, {L"A", "B", false}};
+  PPDXControl* note = ppd_->GetControls()->FindJobNote("*KRJobName", true);
+  ASSERT_NE(note, nullptr);
+  for (const Case& c : cases) {
+    note->SetCurrentControlWithCFString(c.current);
+    panel_->SetServerPreset({{L"*KRJobName", c.saved}, {L"PresetName", L"Other"}});
+    EXPECT_EQ(panel_->compareJPServerPresets(), c.same) << UTF8FromWide(c.saved) << " vs " << c.current;
+  }
+  panel_->SetServerPreset({{L"PresetType", L"Server"}, {L"PresetName", L"Fast"}});
+  panel_->revertBackJPServerPresets();
+  EXPECT_EQ(Value("*PresetName"), "Fast");
+  EXPECT_EQ(Value("*PresetType"), "Server");
+}
+
+TEST_F(UIPanelTest, ResetAndSpecialControls) {
+  Apply({{L"*Duplex", L"DuplexTumble"}, {L"*KRFinisher", L"None"}, {L"*PresetName", L"Fast"}});
+  data_->SlipSheet().Append(L"*SlipSheet_1", L"x");
+  panel_->ResetControlsToDefault();
+  EXPECT_EQ(Value("*Duplex"), "None");
+  EXPECT_EQ(Value("*PresetName"), "");
+  EXPECT_EQ(data_->SlipSheet().Count(), 0);
+  // The sample has none of the special colour controls: the pass goes through all of them.
+  std::vector<std::string> log;
+  const LogSink previous = SetLogSink([&log](std::string_view m) { log.emplace_back(m); });
+  panel_->SetTwoWay(true, "127.0.0.1");
+  panel_->makeJobNotesForSpecialControls();
+  SetLogSink(previous);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& m) { return m.find("makeJobNotesForSpecialControls") != std::string::npos; }),
+            6);
+}
+
+TEST_F(UIPanelTest, AWholeRunWithTheStandInModule) {
+  data_->Watermarks().Add(kMark);
+  StandInModule module("set *Duplex=DuplexNoTumble\nset *KRStaple=Spiral\nset *KR_WATERMARK=1\n"
+                       "watermark 0=0,0,0,0,0,0,0,0,0,300,0,0,48,Helvetica,CONFIDENTIAL\n");
+  const UI_Panel::LaunchOutcome outcome = panel_->LaunchJobProperties(UI_Panel::kActionOpen);
+  EXPECT_TRUE(outcome.ran) << outcome.message;
+  EXPECT_EQ(outcome.result, "0");
+  EXPECT_EQ(outcome.message, "accepted");
+  EXPECT_EQ(std::string(QUILL_SML_GET(panel_->Shared(), result)), "0");
+  EXPECT_EQ(Value("*Duplex"), "DuplexNoTumble");
+  EXPECT_EQ(Value("*KRStaple"), "None");
+  ASSERT_EQ(data_->Watermarks().Count(), 1);
+  EXPECT_EQ(data_->Watermarks().At(0)->Text(), "CONFIDENTIAL");
+  EXPECT_EQ(data_->Watermarks().SelectedIndex(), 0);
+  EXPECT_TRUE(module.Has("  in *Duplex=None"));
+  EXPECT_TRUE(module.Has("begin version=19 twoWay=0"));
+  EXPECT_TRUE(UnloadJPModule());
+  EXPECT_TRUE(module.Has("dll-end live=0 foreign=0"));
+}
+
+TEST_F(UIPanelTest, WithoutAModuleTheLaunchSaysSoAndChangesNothing) {
+  SetJPModulePath("/nonexistent/libquilljp.so");
+  const std::string before = Value("*Duplex");
+  const UI_Panel::LaunchOutcome outcome = panel_->LaunchJobProperties(UI_Panel::kActionOpen);
+  EXPECT_FALSE(outcome.ran);
+  EXPECT_NE(outcome.message.find("the job-properties module is not available: no job-properties module at "
+                                 "/nonexistent/libquilljp.so"),
+            std::string::npos)
+      << outcome.message;
+  EXPECT_EQ(Value("*Duplex"), before);
+}
+
+TEST(JPReturnTimerTest, TheEventLoopTimerFiresWhenReadyOrAtItsLimit) {
+  EventLoopJPReturnTimer timer;
+  int fired = 0;
+  bool ready = false;
+  timer.Arm([&ready] { return ready; }, [&fired] { ++fired; });
+  EXPECT_FALSE(timer.Tick());
+  ready = true;
+  EXPECT_TRUE(timer.Tick());
+  EXPECT_EQ(fired, 1);
+  EXPECT_FALSE(timer.Pending());
+  timer.Arm([] { return false; }, [&fired] { ++fired; });
+  int ticks = 0;
+  while (!timer.Tick()) ++ticks;
+  EXPECT_EQ(ticks + 1, EventLoopJPReturnTimer::kMaxTicks);
+  EXPECT_EQ(fired, 2);
+  timer.Arm([] { return true; }, [&fired] { ++fired; });
+  timer.Cancel();
+  EXPECT_FALSE(timer.Tick());
+  EXPECT_EQ(fired, 2);
+}
+
+}  // namespace
+}  // namespace quill::testing
