@@ -23,5 +23,7 @@ void AddTicketCommand(CLI::App& app, int& status);
 void AddSettingsCommand(CLI::App& app, int& status);
 // properties: the full job-properties step with a module, headless (exit 1: the module did not run).
 void AddPropertiesCommand(CLI::App& app, int& status);
+// print: the print dialog on the command line, in the habits of lp.
+void AddPrintCommand(CLI::App& app, int& status);
 
 }  // namespace quill::cli

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   quill::cli::AddTicketCommand(app, status);
   quill::cli::AddSettingsCommand(app, status);
   quill::cli::AddPropertiesCommand(app, status);
+  quill::cli::AddPrintCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

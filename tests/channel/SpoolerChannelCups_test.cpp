@@ -25,7 +25,9 @@
 #include "server/SpoolerCommands.h"
 #include "support/CupsServer.h"
 
+#ifndef QUILL_CLI_PATH
 #define QUILL_CLI_PATH quill::testing::CupsServer::QuillPath()
+#endif
 #include "support/Run.h"
 
 namespace quill::testing {
