@@ -14,6 +14,9 @@
 // (and left running: other test programs may be using them). cupsd and ippeveprinter die with the
 // test process, also when it crashes.
 //
+// QUILL_TEST_CUPSD_CONF, when set, holds extra lines for the end of cupsd.conf (they override the
+// settings above); tests leave it unset.
+//
 // A test program normally shares one instance: CupsServer::Shared() starts it on first use and it
 // is stopped when the program exits. Starting needs root (cupsd must switch to the lp user).
 #pragma once
