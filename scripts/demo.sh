@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs the quill command on the bundled sample PPD: its header,
-# its option tree and a constraint question, then the spooler channel through a private CUPS server
-# and a stand-in print server (scripts/demo-spooler.sh; the machine's own CUPS is not touched).
+# Installs what is needed, builds, shows the bundled sample PPD's header and a constraint question,
+# then prints the bundled sample document through a private CUPS server and a stand-in print server
+# (scripts/demo-print.sh; the machine's own CUPS is not touched) and shows what the server received.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -10,7 +10,5 @@ sample="$root/examples/QuillSample.ppd"
 quill="$root/build/apps/quill/quill"
 "$quill" header "$sample" --names QUILLS01.PPD
 echo
-"$quill" tree "$sample"
-echo
 "$quill" check "$sample" --set '*PageSize=SRA3' '*Duplex=DuplexTumble' '*Duplex=None'
-"$root/build/apps/sandbox/quill-sandbox" bash "$root/scripts/demo-spooler.sh"
+"$root/build/apps/sandbox/quill-sandbox" bash "$root/scripts/demo-print.sh"

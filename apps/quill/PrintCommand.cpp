@@ -8,7 +8,8 @@
 // queue requires and that has no text is asked for on the terminal (without echo for passwords and
 // PINs); without a terminal the print stops and says which --note to give. Then the job ticket is
 // built as the dialog builds it, handed to the queue's filter, and the files are submitted with
-// the option values as job options and the ticket's key; the job id is printed as lp prints it.
+// the option values as job options and the ticket's key, one job per file (each with its own
+// ticket); each job id is printed as lp prints it.
 // With --dry-run the ticket and the job options are printed and nothing is sent.
 //
 // Job notes travel only in the ticket: their texts (passwords among them) are never job options,
@@ -363,31 +364,31 @@ int RunPrint(const PrintOptions& options) {
       }
       return kExitOk;
     }
-    if (!ticket.HandToFilter(&printer, &error)) {
-      throw UsageError{"cannot hand the job ticket to the queue: " + error +
-                       "; nothing was printed"};
+    // Each file is a job of its own with a ticket of its own: the filter takes a job's ticket
+    // with its first document and deletes it.
+    for (const std::string& file : options.files) {
+      if (!ticket.HandToFilter(&printer, &error)) {
+        throw UsageError{"cannot hand the job ticket to the queue: " + error +
+                         "; nothing more was printed"};
+      }
+      cups_option_t* job_options = nullptr;
+      int count = 0;
+      for (const auto& [name, value] : JobOptions(ppd, ticket, settings)) {
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &job_options);
+      }
+      if (auto copies = settings.GetInteger(PDEData::kCopiesKey); copies && *copies > 1) {
+        count = cupsAddOption("copies", std::to_string(*copies).c_str(), count, &job_options);
+      }
+      const std::string title =
+          !options.title.empty() ? options.title : file.substr(file.find_last_of('/') + 1);
+      const int job =
+          cupsPrintFile(options.queue.c_str(), file.c_str(), title.c_str(), count, job_options);
+      cupsFreeOptions(count, job_options);
+      if (job <= 0) {
+        throw UsageError{"the spooler refused the job for " + file + ": " + cupsLastErrorString()};
+      }
+      std::printf("request id is %s-%d (1 file(s))\n", options.queue.c_str(), job);
     }
-
-    cups_option_t* job_options = nullptr;
-    int count = 0;
-    for (const auto& [name, value] : JobOptions(ppd, ticket, settings)) {
-      count = cupsAddOption(name.c_str(), value.c_str(), count, &job_options);
-    }
-    if (auto copies = settings.GetInteger(PDEData::kCopiesKey); copies && *copies > 1) {
-      count = cupsAddOption("copies", std::to_string(*copies).c_str(), count, &job_options);
-    }
-    std::vector<const char*> files;
-    for (const std::string& file : options.files) files.push_back(file.c_str());
-    std::string title = options.title;
-    if (title.empty()) {
-      const std::string& first = options.files.front();
-      title = first.substr(first.find_last_of('/') + 1);
-    }
-    const int job = cupsPrintFiles(options.queue.c_str(), static_cast<int>(files.size()),
-                                   files.data(), title.c_str(), count, job_options);
-    cupsFreeOptions(count, job_options);
-    if (job <= 0) throw UsageError{std::string("the spooler refused the job: ") + cupsLastErrorString()};
-    std::printf("request id is %s-%d (%zu file(s))\n", options.queue.c_str(), job, files.size());
     return kExitOk;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "quill: %s\n", e.message.c_str());
