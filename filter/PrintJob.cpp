@@ -102,8 +102,8 @@ bool StreamJob(int in, int out, const std::vector<KRTJobTicket::Piece>* pieces, 
 }
 
 int RunPrintJob(const FilterJob& job) {
-  // The ticket first: it is deleted once read, whatever becomes of the job.
-  TicketLookup ticket = LoadJobTicket(job.options);
+  // The ticket first: it leaves the panel's path once read, whatever becomes of the job.
+  TicketLookup ticket = LoadJobTicket(job.options, job.jobId);
   if (ticket.status == TicketLookup::Status::kRefused) {
     Message("ERROR", "%s", ticket.error.c_str());
     return 1;

@@ -5,10 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
+#include "FilterJob.h"
 #include "server/SpoolerFiles.h"
 
 namespace quill::cqf {
@@ -34,9 +38,41 @@ std::optional<std::string> TicketKeyValue(std::string_view options) {
   return out;
 }
 
+// "<cache>/.quill-cqf/jobs": the tickets of jobs in progress, kept for CUPS' retries.
+std::string JobsFolder() { return SpoolerFiles::CacheFolder() + std::string(kStateFolder) + "/jobs"; }
+
+// Removes kept tickets older than kKeepTicketSeconds.
+void PruneKeptTickets() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  for (fs::directory_iterator it(JobsFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code time_ec;
+    const auto written = fs::last_write_time(it->path(), time_ec);
+    if (!time_ec && now - written > std::chrono::seconds(kKeepTicketSeconds)) {
+      fs::remove(it->path(), time_ec);
+    }
+  }
+}
+
+// The name a job's ticket is kept under: the job id and the ticket's own file name.
+std::string KeptName(std::string_view jobId, const std::string& path) {
+  if (jobId.empty() || jobId.size() > 12 ||
+      !std::all_of(jobId.begin(), jobId.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return {};
+  }
+  std::string name = path.substr(path.rfind('/') + 1);
+  for (char& c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '_' || c == '.';
+    if (!ok) c = '_';
+  }
+  return JobsFolder() + "/" + std::string(jobId) + "-" + name;
+}
+
 }  // namespace
 
-TicketLookup LoadJobTicket(std::string_view options) {
+TicketLookup LoadJobTicket(std::string_view options, std::string_view jobId) {
   TicketLookup lookup;
   const std::optional<std::string> named = TicketKeyValue(options);
   if (!named) return lookup;
@@ -51,18 +87,37 @@ TicketLookup LoadJobTicket(std::string_view options) {
                   "refused job ticket path \"" + *named + "\": inside the filter's own folder");
   }
   lookup.path = *path;
+  PruneKeptTickets();
 
-  const int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  // The ticket leaves the panel's path at once. CUPS runs the filter again for the same job when
+  // it retries it (a busy server, a backend that failed), so the ticket is kept for the job under
+  // the filter's folder; a retry reads it there.
+  std::string source = *path;
+  const std::string kept = KeptName(jobId, *path);
+  if (!kept.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(JobsFolder(), ec);
+    if (rename(path->c_str(), kept.c_str()) == 0) {
+      source = kept;
+    } else if (errno == ENOENT && access(kept.c_str(), F_OK) == 0) {
+      source = kept;
+      Message("DEBUG", "Job %.*s is retried: using its kept job ticket", static_cast<int>(jobId.size()),
+              jobId.data());
+    }
+  }
+
+  const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
     if (error == ENOENT) return Refuse(std::move(lookup), "the job ticket " + *path + " is missing");
     // Whatever stands there is no usable ticket; it goes with the job (a link itself, never
     // what it points to).
-    unlink(path->c_str());
+    unlink(source.c_str());
     return Refuse(std::move(lookup),
                   "cannot read the job ticket " + *path + ": " + std::strerror(error));
   }
-  unlink(path->c_str());
+  // Without a place to keep it for retries, the ticket is deleted now.
+  if (source == *path) unlink(path->c_str());
   struct stat info {};
   std::string xml;
   std::string failure;
@@ -88,13 +143,18 @@ TicketLookup LoadJobTicket(std::string_view options) {
     }
   }
   close(fd);
-  if (!failure.empty()) return Refuse(std::move(lookup), failure);
-
-  std::optional<std::vector<KRTJobTicket::Piece>> pieces = KRTJobTicket::Parse(xml);
-  if (!pieces) {
-    return Refuse(std::move(lookup), "the job ticket " + *path +
-                                         " is not a job ticket property list (empty, cut off or "
-                                         "damaged)");
+  std::optional<std::vector<KRTJobTicket::Piece>> pieces;
+  if (failure.empty()) {
+    pieces = KRTJobTicket::Parse(xml);
+    if (!pieces) {
+      failure = "the job ticket " + *path +
+                " is not a job ticket property list (empty, cut off or damaged)";
+    }
+  }
+  if (!failure.empty()) {
+    // A retry would find the same: nothing is kept.
+    unlink(source.c_str());
+    return Refuse(std::move(lookup), failure);
   }
   lookup.status = TicketLookup::Status::kLoaded;
   lookup.pieces = std::move(*pieces);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -277,12 +278,33 @@ TEST_F(TicketFileTest, LoadsTheNamedTicketAndDeletesIt) {
   for (const std::string& named :
        std::vector<std::string>{"/Library/Caches/KRT/Quill.tempA", (Cache() / "Quill.tempA").string(), "Quill.tempA"}) {
     dir_.Write("Library/Caches/KRT/Quill.tempA", *KRTJobTicket::Serialise(pieces));
-    const TicketLookup got = LoadJobTicket(Options(named));
+    const TicketLookup got = LoadJobTicket(Options(named), "");
     EXPECT_EQ(got.status, TicketLookup::Status::kLoaded) << named << ": " << got.error;
     EXPECT_EQ(got.pieces, pieces);
     EXPECT_FALSE(fs::exists(Cache() / "Quill.tempA")) << named;
   }
-  EXPECT_EQ(LoadJobTicket("PageSize=A4 copies=2").status, TicketLookup::Status::kNone);
+  EXPECT_EQ(LoadJobTicket("PageSize=A4 copies=2", "7").status, TicketLookup::Status::kNone);
+}
+
+TEST_F(TicketFileTest, ARetriedJobReadsItsKeptTicket) {
+  const std::vector<Piece> pieces = {{kSiteHeader, "%%KRTDriver\n"}};
+  dir_.Write("Library/Caches/KRT/Quill.tempR", *KRTJobTicket::Serialise(pieces));
+  const std::string options = Options("/Library/Caches/KRT/Quill.tempR");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const TicketLookup got = LoadJobTicket(options, "12");
+    EXPECT_EQ(got.status, TicketLookup::Status::kLoaded) << attempt << ": " << got.error;
+    EXPECT_EQ(got.pieces, pieces);
+    EXPECT_FALSE(fs::exists(Cache() / "Quill.tempR"));
+  }
+  // Another job naming the same ticket does not get it.
+  EXPECT_EQ(LoadJobTicket(options, "13").status, TicketLookup::Status::kRefused);
+
+  // Kept tickets go after a day, on the next print.
+  const fs::path kept = Cache() / ".quill-cqf/jobs/12-Quill.tempR";
+  ASSERT_TRUE(fs::exists(kept));
+  fs::last_write_time(kept, fs::file_time_type::clock::now() - std::chrono::hours(25));
+  EXPECT_EQ(LoadJobTicket(options, "12").status, TicketLookup::Status::kRefused);
+  EXPECT_FALSE(fs::exists(kept));
 }
 
 TEST_F(TicketFileTest, RefusesTicketsThatCannotBeUsed) {
@@ -311,18 +333,19 @@ TEST_F(TicketFileTest, RefusesTicketsThatCannotBeUsed) {
   };
   for (const auto& c : cases) {
     if (c.content != nullptr) dir_.Write(std::string("Library/Caches/KRT/") + c.name, c.content);
-    const TicketLookup got = LoadJobTicket(Options("'" + c.named + "'"));
+    const TicketLookup got = LoadJobTicket(Options("'" + c.named + "'"), "7");
     EXPECT_EQ(got.status, TicketLookup::Status::kRefused) << c.named;
     EXPECT_NE(got.error.find(c.reason), std::string::npos) << got.error;
     if (c.name != nullptr) {
       EXPECT_FALSE(fs::exists(Cache() / c.name)) << c.name;
+      EXPECT_FALSE(fs::exists(Cache() / ".quill-cqf/jobs" / (std::string("7-") + c.name)));
     }
   }
   EXPECT_TRUE(fs::exists(outside));  // never deleted outside the cache folder
 
   // A link in the cache folder is removed, never what it points to.
   fs::create_symlink(outside, Cache() / "Quill.tempL");
-  const TicketLookup link = LoadJobTicket(Options("/Library/Caches/KRT/Quill.tempL"));
+  const TicketLookup link = LoadJobTicket(Options("/Library/Caches/KRT/Quill.tempL"), "7");
   EXPECT_EQ(link.status, TicketLookup::Status::kRefused);
   EXPECT_FALSE(fs::is_symlink(Cache() / "Quill.tempL"));
   EXPECT_TRUE(fs::exists(outside));
