@@ -67,7 +67,9 @@ int RunProperties(const PropertiesOptions& options) {
       channel.SetQueueName(target.queue());
       channel.SetSessionPPDPath(data.CopyPath());
       KRTMeridiaPrinterPList preferences;
-      channel.SetPrinterAddress(preferences.Find(target.queue()));
+      // The stored address only when two-way data is switched on for the queue; otherwise the
+      // filter asks the queue's own device.
+      if (preferences.getIPEnabled(target.queue())) channel.SetPrinterAddress(preferences.Find(target.queue()));
       channel.fillPDEInstallPath(target.path());
       channel.fillBidiFilePaths();
       std::string error;
