@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -338,6 +340,108 @@ TEST_F(PrintWithTicket, UnusableTicketStopsTheJob) {
     }
   }
   EXPECT_TRUE(fs::exists(outside));
+}
+
+// The test keys: job-note key bytes 0..239, vectors 0x80.., master key 0x40...
+void WriteKeys(const fs::path& root) {
+  fs::create_directories(root / "etc/quill");
+  std::ofstream keys(root / "etc/quill/keys");
+  auto line = [&keys](const char* name, size_t count, int first) {
+    keys << name << " = ";
+    char digits[3];
+    for (size_t i = 0; i < count; ++i) {
+      std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned>((first + i) & 0xFF));
+      keys << digits;
+    }
+    keys << "\n";
+  };
+  line("job-note-keys", 240, 0);
+  line("job-note-vectors", 96, 0x80);
+  line("token-master-key", 32, 0x40);
+}
+
+// `quill print` fills the ticket with OutPostscriptData on the queue's PPD, with a job note of each
+// kind (plain, DES- and AES-enciphered, user authentication): what the server receives holds each
+// piece of that ticket once (the ticket of --dry-run, which is made the same way).
+TEST_F(PrintWithTicket, QuillPrintWithEveryKindOfJobNote) {
+  CupsServer& server = CupsServer::Shared();
+  constexpr const char* kNotesQueue = "print-tickets-notes";
+  if (!Printer(kNotesQueue).Exists()) {
+    std::string error;
+    ASSERT_TRUE(server.AddQueue(kNotesQueue, FixturePath("JobNotes.ppd"), &error)) << error;
+  }
+  WriteKeys(server.QuillRoot());
+  const std::string file = dir_.Write("doc.ps", Document(2));
+  const std::string args = std::string(" print -d ") + kNotesQueue +
+                           " --note Notes1='deliver to room 4' --note DeptPassword=1234"
+                           " --note Resume=5678 --note KRUserAuthName=anna"
+                           " --note KRUserAuthPwd=secret ";
+
+  std::string dry;
+  ASSERT_EQ(RunProgram(CupsServer::QuillPath() + args + "--dry-run " + file, &dry), 0) << dry;
+  const size_t options = dry.find("-- job options\n");
+  ASSERT_NE(options, std::string::npos) << dry;
+  const std::optional<std::vector<Piece>> pieces = KRTJobTicket::Parse(dry.substr(0, options));
+  ASSERT_TRUE(pieces) << dry;
+
+  const std::vector<fs::path> before = server.ReceivedJobs();
+  std::string printed;
+  ASSERT_EQ(RunProgram(CupsServer::QuillPath() + args + file, &printed), 0) << printed;
+  const size_t dash = printed.rfind('-');
+  ASSERT_EQ(printed.rfind("request id is ", 0), 0u) << printed;
+  const int job = std::atoi(printed.c_str() + dash + 1);
+  ASSERT_EQ(WaitForJobEnd(Printer(kNotesQueue), job), IPP_JSTATE_COMPLETED)
+      << server.ErrorLogTail(300);
+  std::string ps;
+  for (int i = 0; i < 600 && ps.empty(); ++i) {
+    for (const fs::path& path : server.ReceivedJobs()) {
+      if (std::find(before.begin(), before.end(), path) == before.end()) ps = ReadFile(path);
+    }
+    if (ps.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_FALSE(ps.empty()) << "the print server received nothing";
+
+  std::string gs;
+  EXPECT_EQ(RunProgram("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage " +
+                           dir_.Write("received.ps", ps),
+                       &gs),
+            0)
+      << gs;
+  EXPECT_EQ(gs.find("Error"), std::string::npos) << gs;
+
+  // Each piece as often as the ticket has it (a short piece may also stand inside a longer one).
+  std::string placed;
+  std::vector<std::string> texts;
+  for (const Piece& piece : *pieces) {
+    if (piece.site == kSiteBareKeyword) {
+      texts.push_back("%%BeginFeature: " + piece.data + " ");
+      continue;
+    }
+    const std::string text =
+        piece.site == kSiteMailbox ? "%%KRMailboxPath: " + piece.data + "\n" : piece.data;
+    placed += text;
+    if (!text.empty()) texts.push_back(text);
+  }
+  for (const char* kind : {"%%KRTCustom1: deliver to room 4\n", "%%DeptPassword: ",
+                           "%%PersPassword: ", "%%KRTUATag: "}) {
+    EXPECT_EQ(Count(placed, kind), 1u) << kind;  // the ticket has a note of each kind
+  }
+  // The user-authentication token differs from one packing to the next: pieces holding it are
+  // matched by what comes before it.
+  const size_t tag = placed.find("%%KRTUATag: ");
+  ASSERT_NE(tag, std::string::npos);
+  const std::string token = placed.substr(tag + 12, placed.find('\n', tag) - tag - 12);
+  ASSERT_FALSE(token.empty());
+  for (std::string text : texts) {
+    if (const size_t at = text.find(token); at != std::string::npos) text.resize(at);
+    EXPECT_EQ(Count(ps, text), Count(placed, text)) << text;
+  }
+  const size_t endSetup = ps.find("%%EndSetup");
+  const size_t marker = ps.find("%%EndQuillPreparse1: True\n");
+  EXPECT_LT(ps.find("%%BeginSetup"), marker);
+  EXPECT_LT(marker, endSetup);
+  EXPECT_LT(ps.find("%%KRTCustom1: "), endSetup);
+  EXPECT_LT(ps.find("%%KRTDriver\n"), ps.find("%%EndComments"));
 }
 
 }  // namespace
