@@ -18,25 +18,17 @@
 #include <utility>
 #include <vector>
 
+#include "Scenario.h"
 #include "server/JPModuleInterface.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-
-struct Scenario {
-  int answer = 0;
-  bool beginFails = false;
-  int readyAfter = 0;  // polls before ready; -1 never
-  std::string settingsMode;   // "", "null", "null-entries", "garbage-count", "null-strings"
-  std::string watermarkMode;  // "", "null"
-  Pairs sets;
-  Pairs watermarks;
-  bool watermarksGiven = false;
-  std::vector<std::wstring> dictNames;
-};
+using quill::standin::Pairs;
+using quill::standin::ParseScenario;
+using quill::standin::Scenario;
+using quill::standin::Widen;
 
 struct Session {
   SDMCallbackTable* table = nullptr;
@@ -51,20 +43,6 @@ std::set<void*>& Live() {
 }
 int foreign_releases = 0;
 Scenario scenario;
-
-std::wstring Widen(const std::string& s) {
-  std::wstring out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (extra > 0) cp = c & (0x3F >> extra);
-    ++i;
-    for (int k = 0; k < extra && i < s.size(); ++k, ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
-    out += static_cast<wchar_t>(cp);
-  }
-  return out;
-}
 
 std::string Narrow(const wchar_t* w) {
   if (w == nullptr) return "(null)";
@@ -108,36 +86,9 @@ void LoadScenario() {
     Report("scenario-unreadable " + std::string(path));
     return;
   }
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    const std::size_t space = line.find(' ');
-    const std::string word = line.substr(0, space);
-    const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-    const std::size_t eq = rest.find('=');
-    if (word == "answer") {
-      scenario.answer = std::atoi(rest.c_str());
-    } else if (word == "begin-fails") {
-      scenario.beginFails = true;
-    } else if (word == "never-ready") {
-      scenario.readyAfter = -1;
-    } else if (word == "ready-after") {
-      scenario.readyAfter = std::atoi(rest.c_str());
-    } else if (word == "settings") {
-      scenario.settingsMode = rest;
-    } else if (word == "watermarks" && rest == "null") {
-      scenario.watermarkMode = rest;
-    } else if (word == "set" && eq != std::string::npos) {
-      scenario.sets.emplace_back(Widen(rest.substr(0, eq)), Widen(rest.substr(eq + 1)));
-    } else if (word == "watermark" && eq != std::string::npos) {
-      scenario.watermarksGiven = true;
-      scenario.watermarks.emplace_back(Widen(rest.substr(0, eq)), Widen(rest.substr(eq + 1)));
-    } else if (word == "dict") {
-      scenario.dictNames.push_back(Widen(rest));
-    } else {
-      Report("scenario-unknown " + line);
-    }
-  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  for (const std::string& line : ParseScenario(text.str(), scenario)) Report("scenario-unknown " + line);
 }
 
 void* Allocate(std::size_t size) {
