@@ -79,6 +79,8 @@ def main():
         ]
         print("quill against ppdOpenFile + ppdClose, whole processes, medians of %d runs each"
               % (options.rounds * options.runs))
+        # The machine may be shared: the load says how far the wall-clock figures can be trusted.
+        print("load average at the start: %.2f %.2f %.2f" % os.getloadavg())
         print("%-5s %-12s %10s %10s %6s %5s  %9s %5s  %10s %10s" %
               ("file", "quill", "quill ms", "libcups ms", "ratio", "goal", "CPU ratio", "",
                "quill MiB", "libcups MiB"))
@@ -102,6 +104,7 @@ def main():
             print("%-5s %-12s %10.1f %10.1f %6.2f %5.2f  %9.2f %5s  %10.1f %10.1f" %
                   (name, subcommand, quill_ms, cups_ms, ratio, goal, cpu_ratio, "",
                    quill_peak, cups_peak))
+        print("load average at the end: %.2f %.2f %.2f" % os.getloadavg())
         print("goals %s (time ratio at most the goal, peak memory no more than libcups')" %
               ("missed" if failed else "met"))
         print("(ratio: of the median wall-clock times; CPU ratio: of the median user + system "

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "PPDX/PPDX.h"
+#include "PPDX/PPDObjects/Controls/PopupItem.h"
 #include "PPDX/PPDObjects/PPDXElement.h"
 
 class CString;
@@ -234,6 +235,9 @@ class KRTPPD : public PPDX {
   // Buffer for the PostScript value being read (kQuotesStringSizeLimit bytes); one for the whole
   // parse rather than one per option line.
   std::unique_ptr<char[]> valueBuffer_;
+  // Options of the popup being read and their PostScript texts, reused from popup to popup.
+  std::vector<PopupItemSpec> pendingItems_;
+  std::string pendingCodes_;
   std::optional<std::string> customXML_;
   std::unique_ptr<quill::PPDDataBlocks> blocks_;
 

@@ -248,7 +248,12 @@ KRTPPD::OptionLine KRTPPD::ReadOptionLine(char const* token, PPDStream& line) {
 KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::string name,
                                            PointerList& flags, PPDXGroup* group,
                                            bool multipleChoice) {
-  std::vector<std::unique_ptr<_PopupItem>> items;
+  // The options are gathered first and laid out in one block at the end (one allocation per
+  // popup, not per item); the scratch lists are reused from popup to popup.
+  std::vector<PopupItemSpec>& specs = pendingItems_;
+  std::string& codes = pendingCodes_;
+  specs.clear();
+  codes.clear();
   std::optional<std::string> default_keyword;
   bool closed = false;
   ErrorPtr error = WalkUIGroup(
@@ -261,8 +266,9 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
             item_name = GetTextConverter()->ConvertToCFString(
                 option.translation->c_str(), static_cast<long>(option.translation->size()));
           }
-          items.emplace_back(_PopupItem::MakeWithCode(option.option.c_str(), std::move(item_name),
-                                                      option.code.data(), option.code.size()));
+          specs.push_back({std::move(option.option), std::move(item_name), codes.size(),
+                           option.code.size()});
+          codes.append(option.code);
           return nullptr;
         }
         if (!starts_with(token, "*Default")) return nullptr;
@@ -287,19 +293,24 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
 
   if (!default_keyword) {
     AddError(PPDErr_NoDefaultValueFlag, controlKeyword);
-  } else if (!items.empty()) {
+  } else if (!specs.empty()) {
     bool named = false;
-    for (const auto& item : items) named = named || item->HasKeyword(default_keyword->c_str());
-    if (!named && items.front()->Keyword() != nullptr) default_keyword = items.front()->Keyword();
+    for (const auto& spec : specs) {
+      named = named || (!spec.keyword.empty() && spec.keyword == *default_keyword);
+    }
+    if (!named && !specs.front().keyword.empty()) default_keyword = specs.front().keyword;
   }
   if (group == nullptr && !ParseOrphans()) return Error(PPDErr_NoParent, controlKeyword);
 
   const bool installable =
       group != nullptr && group->Keyword() != nullptr &&
       std::strcmp(group->Keyword(), "KRPPInstallableOptions") == 0;
+  std::vector<std::unique_ptr<_PopupItem>> items;
+  PopupItemBlock block = _PopupItem::MakeBlock(specs, codes, items);
   auto* popup = new PPDXPopupControl(
       controlKeyword, std::move(name), flags, true, multipleChoice, installable, std::move(items),
-      default_keyword ? new CString(default_keyword->c_str()) : nullptr, constraints_.get());
+      std::move(block), default_keyword ? new CString(default_keyword->c_str()) : nullptr,
+      constraints_.get());
   flags.MakeEmpty();
   SetupControl(group, popup, true);
   for (_PopupItem* item = popup->FirstItem(); item != nullptr; item = popup->NextItem()) {

@@ -50,11 +50,13 @@ PPDXPopupControl::PPDXPopupControl(char const* keyword, std::string name, Pointe
 PPDXPopupControl::PPDXPopupControl(char const* keyword, std::string name, PointerList& flags,
                                    bool visible, bool multipleChoice, bool installable,
                                    std::vector<std::unique_ptr<_PopupItem>> items,
-                                   CString* defaultKeyword, UIConstraints* constraints)
+                                   PopupItemBlock itemBlock, CString* defaultKeyword,
+                                   UIConstraints* constraints)
     : PPDXControl(keyword, std::move(name), flags, nullptr, 0, visible, constraints),
       multipleChoice_(multipleChoice),
       installable_(installable),
       defaultKeyword_(defaultKeyword),
+      itemBlock_(std::move(itemBlock)),
       items_(std::move(items)) {
   SetType(kPopupControl);
   std::erase(items_, nullptr);

@@ -22,11 +22,12 @@ class PPDXPopupControl : public PPDXControl {
   PPDXPopupControl(char const* keyword, std::string name, PointerList& flags, bool visible,
                    bool multipleChoice, bool installable, PointerList& items,
                    CString* defaultKeyword, UIConstraints* constraints);
-  // The same with the items already held; the parser hands them over without a list.
+  // The same with the items already held; the parser hands them over without a list, made in
+  // `itemBlock` (may be null; see _PopupItem::MakeBlock), which the popup keeps while it lives.
   PPDXPopupControl(char const* keyword, std::string name, PointerList& flags, bool visible,
                    bool multipleChoice, bool installable,
-                   std::vector<std::unique_ptr<_PopupItem>> items, CString* defaultKeyword,
-                   UIConstraints* constraints);
+                   std::vector<std::unique_ptr<_PopupItem>> items, PopupItemBlock itemBlock,
+                   CString* defaultKeyword, UIConstraints* constraints);
   ~PPDXPopupControl() override;
 
   [[nodiscard]] long ItemCount() const { return static_cast<long>(items_.size()); }
@@ -114,6 +115,9 @@ class PPDXPopupControl : public PPDXControl {
   bool installable_;     // the group is the installable options
   long defaultOverride_ = 0;
   std::unique_ptr<CString> defaultKeyword_;  // *Default<Keyword> value
+  // Memory of the items the parser made; declared before items_ so that it goes after them (it
+  // stays when Rebuild replaces the items).
+  PopupItemBlock itemBlock_;
   std::vector<std::unique_ptr<_PopupItem>> items_;
   size_t itemCursor_ = 0;
   _PopupItem* current_ = nullptr;  // one of items_, or null

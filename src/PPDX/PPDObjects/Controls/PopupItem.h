@@ -5,10 +5,29 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "foundation/CString.h"
+
+class _PopupItem;
+
+// One option as the parser reads it, before the popup's items are laid out together.
+struct PopupItemSpec {
+  std::string keyword;                       // option keyword, empty for none
+  std::optional<std::string> localizedName;  // display text (UTF-8), nullopt for none
+  size_t codeOffset = 0;                     // the PostScript invocation within the shared text
+  size_t codeLength = 0;
+};
+
+// Memory holding the items of one popup side by side (see _PopupItem::MakeBlock).
+struct PopupItemBlockFree {
+  void operator()(void* block) const { ::operator delete(block); }
+};
+using PopupItemBlock = std::unique_ptr<void, PopupItemBlockFree>;
 
 class _PopupItem {
  public:
@@ -26,7 +45,17 @@ class _PopupItem {
   // Release it with delete like any other item.
   static _PopupItem* MakeWithCode(char const* keyword, std::optional<std::string> localizedName,
                                   char const* code, size_t length);
+  // The items of `specs` (codes taken from `codes`) made in one block with their codes, appended
+  // to `items` in order; the specs' texts are moved out. One allocation for the whole popup
+  // instead of one per item, so a tree with tens of thousands of items is freed quickly. The
+  // items may be deleted like any other (their memory stays with the block), but the block must
+  // outlive them: the popup that keeps them keeps the block too. Returns null for no specs.
+  static PopupItemBlock MakeBlock(std::vector<PopupItemSpec>& specs, std::string_view codes,
+                                  std::vector<std::unique_ptr<_PopupItem>>& items);
   static void* operator new(size_t size) { return ::operator new(size); }
+  // Destroys the item and frees its memory unless the memory belongs to a block.
+  static void operator delete(_PopupItem* item, std::destroying_delete_t);
+  // Frees the memory of an item whose constructor threw (a delete expression never uses it).
   static void operator delete(void* item) { ::operator delete(item); }
   _PopupItem& operator=(const _PopupItem&) = delete;
 
@@ -55,6 +84,7 @@ class _PopupItem {
   unsigned char* code_;  // malloc'd and owned, unless it lies in the item's own allocation
   long codeLength_;
   bool codeInline_ = false;
+  bool inBlock_ = false;  // the item's memory belongs to a block made by MakeBlock
   bool selected_ = false;
   std::unique_ptr<char[]> displayName_;  // made by displayName()
 };
