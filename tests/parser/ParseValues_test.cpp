@@ -2,6 +2,7 @@
 // print-size rule, the pop-up job-note preferences, and files that must not break the parser.
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -154,6 +155,53 @@ TEST_F(ParseValues, RuntimePopups) {
   PointerList unused;
   unused.PushBack(new _PopupItem("X", std::nullopt, nullptr, 0));
   EXPECT_FALSE(ppd->PPDReconcilePopupMenu("*Missing", "M", unused, nullptr));
+}
+
+TEST_F(ParseValues, ParsedItemsKeepTheirTextsAndCanBeReplaced) {
+  // The parser lays a popup's items out together with their codes; each item must still carry
+  // its own keyword, name and code bytes, whatever their lengths, and the items must go cleanly
+  // when a reconcile replaces them and when the tree goes.
+  // Over 255 bytes, on lines of their own as PPD lines are kept short.
+  const std::string line(100, 'x');
+  const std::string long_code = line + "\n" + line + "\n" + line;
+  ParsedPPD ppd = Parse(kHeader + kSkeleton +
+                        "*%KRTFlags: *KRTray Spooler\n*%KRTGroup: *KRTray G\n"
+                        "*OpenUI *KRTray/Tray: PickOne\n*DefaultKRTray: Missing\n"
+                        "*KRTray Empty/Nothing: \"\"\n"
+                        "*KRTray One: \"1\"\n"
+                        "*KRTray Seven/Seven bytes: \"1234567\"\n"
+                        "*KRTray LongName/A display name well past the inline size: \"" +
+                        long_code + "\"\n*CloseUI: *KRTray\n");
+  auto* popup = dynamic_cast<PPDXPopupControl*>(Control(*ppd, "*KRTray"));
+  ASSERT_NE(popup, nullptr);
+  const struct {
+    const char* keyword;
+    std::optional<std::string> name;
+    std::string code;
+  } want[] = {{"Empty", "Nothing", ""},  // a non-empty code is kept with a line end
+              {"One", std::nullopt, "1\n"},
+              {"Seven", "Seven bytes", "1234567\n"},
+              {"LongName", "A display name well past the inline size", long_code + "\n"}};
+  ASSERT_EQ(popup->ItemCount(), 4);
+  size_t i = 0;
+  for (_PopupItem* item = popup->FirstItem(); item != nullptr; item = popup->NextItem(), ++i) {
+    SCOPED_TRACE(want[i].keyword);
+    EXPECT_STREQ(item->Keyword(), want[i].keyword);
+    EXPECT_EQ(item->LocalizedName(), want[i].name);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(item->Code()),
+                          static_cast<size_t>(item->CodeLength())),
+              want[i].code);
+  }
+  // A default naming no option falls back to the first option.
+  EXPECT_EQ(ppd->CopyValueForKey("*KRTray"), "Empty");
+  ASSERT_TRUE(ppd->SetValueForKey("*KRTray", "Seven"));
+
+  PointerList fresh;
+  fresh.PushBack(new _PopupItem("Seven", std::string("Seven"), nullptr, 0));
+  fresh.PushBack(new _PopupItem("Eight", std::string("Eight"), nullptr, 0));
+  EXPECT_TRUE(ppd->PPDReconcilePopupMenu("*KRTray", "Tray", fresh, new CString("Eight")));
+  EXPECT_EQ(ppd->CopyValueForKey("*KRTray"), "Seven");
+  EXPECT_EQ(popup->ItemCount(), 2);
 }
 
 TEST_F(ParseValues, SameFileSamePCFileName) {
