@@ -175,6 +175,40 @@ TEST_F(QuillPrint, SubmitsTheJobWithItsOptionsAndTicket) {
   EXPECT_GT(CupsServer::Shared().ReceivedJobs().size(), received);
 }
 
+// Several files go out as jobs of their own, each with its own ticket, and each arrives with the
+// ticket's pieces in place.
+TEST_F(QuillPrint, EachFileIsAJobWithItsOwnTicket) {
+  const std::string second = dir_.Write("second.ps", kPage);
+  const std::size_t received = CupsServer::Shared().ReceivedJobs().size();
+  RunResult run =
+      RunQuill({"print", "-d", kQueue, "--note", "KRAccount=4711", page_, second});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (CupsServer::Shared().ReceivedJobs().size() < received + 2 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::vector<fs::path> jobs = CupsServer::Shared().ReceivedJobs();
+  ASSERT_EQ(jobs.size(), received + 2);
+  std::sort(jobs.begin(), jobs.end(), [](const fs::path& a, const fs::path& b) {
+    return fs::last_write_time(a) < fs::last_write_time(b);
+  });
+  for (std::size_t i = received; i < jobs.size(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the last bytes may be on the way
+    std::ifstream in(jobs[i], std::ios::binary);
+    const std::string job((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t count = 0;
+    for (std::size_t at = job.find("%%KRTDriver\n"); at != std::string::npos;
+         at = job.find("%%KRTDriver\n", at + 1)) {
+      ++count;
+    }
+    EXPECT_EQ(count, 1u) << jobs[i];
+    EXPECT_NE(job.find("%%KRAccount: (4711)"), std::string::npos) << jobs[i];
+  }
+}
+
 TEST_F(QuillPrint, RefusesBadInputWithOneLineAndSubmitsNothing) {
   const std::string empty = dir_.Write("empty.ps", "");
   const std::string text = dir_.Write("notes.txt", "just some text\n");
