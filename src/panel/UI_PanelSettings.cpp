@@ -46,6 +46,11 @@ bool StartsWithAny(std::string_view text, std::initializer_list<const char*> pre
   return false;
 }
 
+std::string TableFull(const std::string& key) {
+  quill::PanelLog("UI_Panel::SetUpdatedSettings: no room for %s in its table; left out", key.c_str());
+  return "refused: table full";
+}
+
 std::string Cut(std::string text, const char* what) {
   const std::size_t keep = quill::UTF8PrefixLength(text, kMaxValueBytes);
   if (keep < text.size()) {
@@ -117,6 +122,13 @@ std::vector<std::pair<std::string, std::string>> UI_Panel::CurrentSettings() {
       installable += std::to_string(pairs.size()) + ",";
     }
     pairs.emplace_back(keyword, Cut(c->CopyCurrentControlValueString().value_or(""), keyword));
+  }
+  // Whole slot numbers only: a number cut in half would name another slot.
+  if (installable.size() >= sizeof(shared.installable)) {
+    const std::size_t keep = installable.rfind(',', sizeof(shared.installable) - 2);
+    quill::PanelLog("UI_Panel::GetDefaultSettings: installable options past slot list of %zu bytes left out",
+                    sizeof(shared.installable) - 1);
+    installable.resize(keep == std::string::npos ? 0 : keep + 1);
   }
   QUILL_SML_SET(shared, installable, installable);
 
@@ -206,13 +218,13 @@ void UI_Panel::SetUpdatedSettings(const SDMKeyValueList* list) {
         applied.outcome = "refused: not a number of copies";
       }
     } else if (StartsWithAny(key, {"*RangeProp", "*RangeNum", "*Chapters", "*SubsetFinishing", "*MM_A"})) {
-      applied.outcome = pdeData_->MixedMedia().Append(wideKey, wideValue) ? "table" : "refused: table full";
+      applied.outcome = pdeData_->MixedMedia().Append(wideKey, wideValue) ? "table" : TableFull(key);
     } else if (StartsWith(key, "*PadCover")) {
-      applied.outcome = pdeData_->PadCover().Append(wideKey, wideValue) ? "table" : "refused: table full";
+      applied.outcome = pdeData_->PadCover().Append(wideKey, wideValue) ? "table" : TableFull(key);
     } else if (StartsWith(key, "*CoverPage_")) {
-      applied.outcome = pdeData_->CoverPage().Append(wideKey, wideValue) ? "table" : "refused: table full";
+      applied.outcome = pdeData_->CoverPage().Append(wideKey, wideValue) ? "table" : TableFull(key);
     } else if (StartsWith(key, "*SlipSheet_")) {
-      applied.outcome = pdeData_->SlipSheet().Append(wideKey, wideValue) ? "table" : "refused: table full";
+      applied.outcome = pdeData_->SlipSheet().Append(wideKey, wideValue) ? "table" : TableFull(key);
     } else if (StartsWithAny(key, {"*KRPCMID", "*KRPCName", "*KRCoverSizePCMID", "*KRCoverSizePCName"})) {
       if (settings != nullptr) settings->SetString(key, value);
       applied.outcome = "print settings";

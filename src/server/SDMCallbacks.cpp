@@ -363,7 +363,10 @@ int sdmFuncPtrGetServerValueFromDict(void* module, int, wchar_t** out, const wch
   }
   if (value.empty()) return kNoData;
   // A 128-byte block holds 31 characters and the terminator.
-  if (value.size() > 31) value.resize(31);
+  if (value.size() > 31) {
+    PanelLog("sdmFuncPtrGetServerValueFromDict: a value of %zu characters cut to 31", value.size());
+    value.resize(31);
+  }
   *out = static_cast<wchar_t*>(CallbackAllocator(module).Allocate(128));
   if (*out == nullptr) return kNoData;
   std::memcpy(*out, value.data(), value.size() * sizeof(wchar_t));
@@ -438,6 +441,9 @@ int sdmFuncPtrGetTrayInfo(void* module, unsigned long, SDMTrayInfoArray** out) {
   }
   bool failed = false;
   for (std::size_t i = 0; i < count; ++i) {
+    if (parts[i + 1].size() > 2055) {
+      PanelLog("sdmFuncPtrGetTrayInfo: tray %zu of %zu characters cut to 2055", i, parts[i + 1].size());
+    }
     std::wstring part = parts[i + 1].substr(0, 2055);
     const std::vector<std::wstring> f = SectionLines(part, L'@');
     SDMTrayInfo& tray = array->entries[i];

@@ -223,6 +223,49 @@ TEST_F(UIPanelTest, WithoutAModuleTheLaunchSaysSoAndChangesNothing) {
   EXPECT_EQ(Value("*Duplex"), before);
 }
 
+TEST(UIPanelInstallable, TheSlotListKeepsWholeNumbersOnly) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "run");
+  setenv("XDG_RUNTIME_DIR", (dir.path() / "run").c_str(), 1);
+  std::ifstream in(ExamplePath("QuillSample.ppd"));
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string extra;
+  for (int i = 0; i < 30; ++i) {
+    const std::string k = "*KRInstalled" + std::to_string(i);
+    extra += "*%KRTFlags: " + k + " Installable\n*%KRTGroup: " + k + " KRPPInstallableOptions\n*OpenUI " + k + "/Unit " + std::to_string(i) +
+             ": PickOne\n*Default" + k.substr(1) + ": No\n" + k + " No/No: \"\"\n" + k + " Yes/Yes: \"\"\n*CloseUI: " + k + "\n\n";
+  }
+  text.insert(text.find("*CloseGroup: InstallableOptions"), extra);
+  const fs::path path = dir.path() / "installable.ppd";
+  std::ofstream(path) << text;
+  ResetProcessGlobals();
+  KRTPPD::Options(kDisplayOrphans | kDisplayHidden);
+  {
+    auto ppd = std::make_unique<KRTPPD>(path.string(), 3);
+    PDEData data(ppd.get(), "");
+    UI_Panel panel(&data);
+    SDMKeyValueList* list = panel.GetDefaultSettings();
+    const WidePairs pairs = SDMReadKeyValueList(list);
+    UI_Panel::FreeSDMList(list);
+    const std::string slots(QUILL_SML_GET(panel.Shared(), installable));
+    ASSERT_FALSE(slots.empty());
+    EXPECT_EQ(slots.back(), ',');
+    std::size_t named = 0;
+    for (std::size_t at = 0; at < slots.size();) {
+      const std::size_t comma = slots.find(',', at);
+      const std::size_t slot = std::stoul(slots.substr(at, comma - at));
+      ASSERT_LT(slot, pairs.size());
+      EXPECT_TRUE(pairs[slot].first == L"*KRFinisher" || pairs[slot].first.rfind(L"*KRInstalled", 0) == 0)
+          << UTF8FromWide(pairs[slot].first);
+      ++named;
+      at = comma + 1;
+    }
+    EXPECT_GT(named, 10u);
+    EXPECT_LT(named, 31u);  // not all fit in 63 bytes
+  }
+  KRTPPD::Options(0);
+}
+
 TEST(JPReturnTimerTest, TheEventLoopTimerFiresWhenReadyOrAtItsLimit) {
   EventLoopJPReturnTimer timer;
   int fired = 0;
