@@ -107,6 +107,15 @@ std::vector<Case> Cases() {
             "[{\n%%BeginFeature: *KRColorMode Color\nCOLOR\n%%EndFeature\n} stopped cleartomark\n"
             "userdict/ESPwl{}bind put\n",
             kSetup, kMarker, "%%EndSetup\n", pages})},
+      {"a bare page-size block of the setup is replaced; one in a page stays",
+       pstopsHeader +
+           "%%BeginSetup\n%%BeginFeature: *PageSize A4\nA4CODE\n%%EndFeature\nS\n%%EndSetup\n"
+           "%%Page: 1 1\n%%BeginFeature: *PageSize A5\nA5CODE\n%%EndFeature\nshowpage\n",
+       Cat({"%!PS-Adobe-3.0\n", kHeader, "%%Title: (t)\n%%Pages: (atend)\n", kHeaderTail,
+            "%%EndComments\n%%BeginProlog\n%%EndProlog\n%%BeginSetup\n", kPageSize, "S\n", kSetup,
+            kMarker,
+            "%%EndSetup\n%%Page: 1 1\n%%BeginFeature: *PageSize A5\nA5CODE\n%%EndFeature\n"
+            "showpage\n"})},
       {"a setup without a page-size block gets the page size first",
        pstopsHeader + "%%BeginSetup\nSETUP\n%%EndSetup\n" + pages,
        Cat({"%!PS-Adobe-3.0\n", kHeader, "%%Title: (t)\n%%Pages: (atend)\n", kHeaderTail,
