@@ -1,10 +1,8 @@
 #include "ppddata/PPDDataBlockWriter.h"
 
+#include "ppddata/LockedPPDFile.h"
+
 #include <cups/http.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -91,54 +89,6 @@ std::vector<Line> SplitLines(std::string_view text) {
 }
 
 bool IsEndComment(std::string_view line) { return line.substr(0, 9) == "*% End of"; }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) {
-      int saved = errno;
-      ::close(fd_);  // releases the lock too
-      errno = saved;
-    }
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool ReadAll(int fd, std::string& out) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0) return false;
-  out.clear();
-  out.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[65536];
-  for (off_t offset = 0;;) {
-    ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) return true;
-    out.append(buffer, static_cast<std::size_t>(got));
-    offset += got;
-  }
-}
-
-bool WriteAll(int fd, std::string_view text) {
-  for (std::size_t done = 0; done < text.size();) {
-    ssize_t put = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
-}
 
 }  // namespace
 
@@ -262,14 +212,10 @@ int ppdxWriteData(const char* ppdPath, const char* name, const void* data, size_
   // Rewritten in place so that the file keeps its owner and mode (the spooler's PPD folder does
   // not let the filter create files), under a lock that makes a second writer wait and then read
   // the first one's result.
-  quill::FileDescriptor fd(::open(ppdPath, O_RDWR | O_CLOEXEC));
-  if (fd.get() < 0) return -2;
-  while (::flock(fd.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) return -2;
-  }
+  quill::LockedPPDFile file(ppdPath);
+  if (!file.ok()) return -2;
   std::string text;
-  if (!quill::ReadAll(fd.get(), text)) return -2;
-  std::string updated = quill::ReplaceDataBlockLines(text, name, *block);
-  if (!quill::WriteAll(fd.get(), updated)) return -2;
+  if (!file.Read(text)) return -2;
+  if (!file.Replace(quill::ReplaceDataBlockLines(text, name, *block))) return -2;
   return 0;
 }
