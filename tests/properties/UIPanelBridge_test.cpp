@@ -2,6 +2,7 @@
 // the module's answers taken back (checked before they reach the option tree), presets, resets,
 // and whole runs with the stand-in module.
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -150,6 +151,33 @@ TEST_F(UIPanelTest, ReturnedValuesAreCheckedBeforeTheyReachTheTree) {
   EXPECT_EQ(Outcome("*KR_COPIES"), "refused: not a number of copies");
   panel_->SetUpdatedSettings(nullptr);  // nothing to apply
   EXPECT_TRUE(panel_->LastApplied().empty());
+}
+
+TEST_F(UIPanelTest, TheDialogsPaperIsCustomWhenThePPDLacksIt) {
+  struct Case {
+    const char* name;  // null: no name in the ticket
+    bool custom;
+    const char* pageSize;
+  };
+  const Case cases[] = {{"A3", false, "A3"}, {"US Letter", false, "Letter"}, {"Poster 50x70", true, "A4"}};
+  for (const Case& c : cases) {
+    ppd_->GetControls()->FindPopup("*PageSize", true)->SetCurrentControlWithCFString("A4");
+    plist_t info = plist_new_dict();
+    if (c.name != nullptr) plist_dict_set_item(info, "com.apple.print.PaperInfo.ppd.PMPaperName", plist_new_string(c.name));
+    plist_t rect = plist_new_array();
+    for (double v : {-10.0, -20.0, 1400.0, 980.0}) plist_array_append_item(rect, plist_new_real(v));
+    plist_dict_set_item(info, "com.apple.print.PaperInfo.PMUnadjustedPaperRect", rect);
+    settings_.SetValue("com.apple.print.subTicket.paper_info_ticket", info);
+    EXPECT_EQ(panel_->GetOSPageSize(), c.custom) << c.name;
+    EXPECT_EQ(Value("*PageSize"), c.pageSize) << c.name;
+    if (c.custom) {
+      EXPECT_EQ(panel_->CustomSizeText(), "1000.000000 1410.000000");
+      EXPECT_TRUE(data_->CustomPaper());
+      EXPECT_EQ(Find(Current(), "*PageSize"), "(absent)");  // the custom size stands for it
+    }
+  }
+  settings_.SetValue("com.apple.print.subTicket.paper_info_ticket", nullptr);
+  EXPECT_FALSE(panel_->GetOSPageSize());
 }
 
 TEST_F(UIPanelTest, ServerPresetsCompareNumbersAsNumbers) {
