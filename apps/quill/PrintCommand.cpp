@@ -30,7 +30,6 @@
 
 #include "Commands.h"
 #include "LoadedPPD.h"
-#include "TargetPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXBooleanControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
@@ -57,6 +56,17 @@ struct PrintOptions {
   int copies = 0;  // 0: as saved
   bool dryRun = false;
   std::vector<std::string> files;
+};
+
+// A private copy of a queue's PPD, removed when it goes.
+struct PPDCopy {
+  std::string path;
+  explicit PPDCopy(std::string copied) : path(std::move(copied)) {}
+  ~PPDCopy() {
+    if (!path.empty()) ::unlink(path.c_str());
+  }
+  PPDCopy(const PPDCopy&) = delete;
+  PPDCopy& operator=(const PPDCopy&) = delete;
 };
 
 // What a file holds, by its first bytes.
@@ -288,23 +298,25 @@ int RunPrint(const PrintOptions& options) {
     if (options.files.empty()) throw UsageError{"nothing to print: give one or more files"};
     for (const std::string& file : options.files) CheckPrintable(file);
 
+    // The queue's PPD, fetched into a private copy; why it failed is asked only then.
     Printer printer(options.queue);
-    if (!printer.Exists()) {
+    std::string error;
+    const PPDCopy copy(printer.CopyPPD(&error));
+    if (copy.path.empty()) {
+      if (printer.Exists()) throw UsageError{"cannot fetch the PPD of " + options.queue + ": " + error};
       if (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE) {
         throw UsageError{std::string("cannot reach the spooler: ") + cupsLastErrorString()};
       }
       throw UsageError{"no queue named " + options.queue};
     }
-    TargetPPD target(options.queue);
     // Nothing goes to the queue until every check has passed: the session data would otherwise
     // store the queue's record of the printer preference list as the dialog does when it opens.
     // A dry run sends nothing at all (no mailbox folder either).
     PrintSession::Current().SetCurrentPrinter(std::nullopt);
-    LoadedPPD loaded(target.path(), kParseOrphans | kParseHidden);
+    LoadedPPD loaded(copy.path, kParseOrphans | kParseHidden);
     KRTPPD& ppd = loaded.ppd();
 
     PrintSettings settings;
-    std::string error;
     if (settings.Load(options.queue, &error) == PrintSettings::LoadResult::kUnreadable) {
       throw UsageError{"saved settings unreadable: " + error};
     }
