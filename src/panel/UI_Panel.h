@@ -123,6 +123,9 @@ class UI_Panel {
   // a missing control is skipped (logged), the others still get theirs.
   void makeJobNotesForSpecialControls();
 
+  // Puts the user's account name (at most 256 bytes) into "*KRUserAuthName" when the PPD has it.
+  void GetOSAccountName();
+
   // --- the module run -----------------------------------------------------------------------
 
   // Notes the helper's loading and copies the bundle's name and version and a later "4."

@@ -1,6 +1,8 @@
 // The settings part of UI_Panel: the current settings handed to the module, the module's answer
 // applied to the option tree, watermarks, the dialog's paper, presets and resets.
 #include <plist/plist.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -431,3 +433,12 @@ void UI_Panel::makeJobNotesForSpecialControls() {
   }
 }
 
+
+void UI_Panel::GetOSAccountName() {
+  PPDXControl* control = FindControl("*KRUserAuthName");
+  if (control == nullptr) return;
+  const passwd* user = getpwuid(getuid());
+  if (user == nullptr || user->pw_name == nullptr) return;
+  const std::string name(user->pw_name);
+  control->SetCurrentControlWithCFString(name.substr(0, quill::UTF8PrefixLength(name, 256)));
+}

@@ -3,7 +3,9 @@
 // and whole runs with the stand-in module.
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -290,6 +292,25 @@ TEST(UIPanelInstallable, TheSlotListKeepsWholeNumbersOnly) {
     }
     EXPECT_GT(named, 10u);
     EXPECT_LT(named, 31u);  // not all fit in 63 bytes
+  }
+  KRTPPD::Options(0);
+}
+
+TEST(UIPanelAccount, TheAccountNameGoesIntoItsJobNote) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "run");
+  setenv("XDG_RUNTIME_DIR", (dir.path() / "run").c_str(), 1);
+  ResetProcessGlobals();
+  KRTPPD::Options(kDisplayOrphans | kDisplayHidden);
+  {
+    auto ppd = std::make_unique<KRTPPD>(FixturePath("JobNotes.ppd"), 3);
+    PDEData data(ppd.get(), "");
+    UI_Panel panel(&data);
+    panel.GetOSAccountName();
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(ppd->GetControls()->FindJobNote("*KRUserAuthName", true)->CopyCurrentControlValueString().value_or(""),
+              user->pw_name);
   }
   KRTPPD::Options(0);
 }
