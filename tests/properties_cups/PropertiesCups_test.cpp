@@ -24,6 +24,7 @@
 #include "platform/PrintSettings.h"
 #include "server/CFileHdlr.h"
 #include "spooler/SpoolerTestSupport.h"
+#include "support/CupsServer.h"
 #include <sys/wait.h>
 
 #include <cstdio>
