@@ -15,7 +15,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # The device-management XML reader.
   libpugixml-dev
-  # Third-party PPDs that the real-PPD test parses (tests/realppd).
+  # Third-party PPDs that the real-PPD test parses (tests/realppd); cups-filters also converts PDF
+  # jobs to PostScript for the printing tests (pdftopdf, pdftops; tests/print_cups).
   printer-driver-postscript-hp cups-filters
   # A comma-decimal locale for the parser's locale test; whole-process benchmarks (bench/).
   locales hyperfine time
