@@ -110,7 +110,8 @@ BonjourModuleController::BonjourModuleController(AddressStore* store, ServiceBro
 }
 
 BonjourModuleController::~BonjourModuleController() {
-  if (browser_ != nullptr) {
+  // A browser handed on to a newer controller is left to it.
+  if (browser_ != nullptr && browser_->Listener() == this) {
     browser_->StopBrowsing();
     browser_->StopResolving();
     browser_->SetListener(nullptr);
@@ -118,10 +119,9 @@ BonjourModuleController::~BonjourModuleController() {
   if (timer_ != nullptr) timer_->Cancel();
 }
 
-BonjourModuleController& BonjourModuleController::init(AddressStore* store,
-                                                       ServiceBrowser* browser,
-                                                       OneShotTimer* timer,
-                                                       AlertPresenter* alerts, Options options) {
+BonjourModuleController& BonjourModuleController::init(AddressStore* store, ServiceBrowser* browser,
+                                                       OneShotTimer* timer, AlertPresenter* alerts,
+                                                       Options options) {
   if (!kept()) {
     kept() = std::make_unique<BonjourModuleController>(store, browser, timer, alerts, options);
   }
@@ -156,8 +156,8 @@ std::string BonjourModuleController::ShortenAddress(std::string_view address) {
 BonjourModuleController::AddressCheck BonjourModuleController::CheckAddress(
     std::string_view address) {
   if (address.empty()) return AddressCheck::kEmpty;
-  const bool accepted = address.find(':') != std::string_view::npos ? is_ipv6(address)
-                                                                    : is_name_or_ipv4(address);
+  const bool accepted =
+      address.find(':') != std::string_view::npos ? is_ipv6(address) : is_name_or_ipv4(address);
   return accepted ? AddressCheck::kAccepted : AddressCheck::kInvalid;
 }
 
@@ -422,8 +422,9 @@ void BonjourModuleController::ShowAddressAlert(AddressCheck check) const {
 bool BonjourModuleController::StoreAddress(std::string_view address, bool on) {
   if (store_ == nullptr) return false;
   if (!IsSafeAddress(address)) {
-    PanelLog("BonjourModuleController: an address with a control character or the command "
-             "separator is not stored");
+    PanelLog(
+        "BonjourModuleController: an address with a control character or the command "
+        "separator is not stored");
     return false;
   }
   // Two-way communication needs an address it can reach.

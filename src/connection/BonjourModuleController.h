@@ -67,12 +67,11 @@ class BonjourModuleController : public ServiceBrowserListener {
 
   using Options = BonjourModuleOptions;
 
-
   // The panel area as the toolkit shows it.
   struct AreaState {
     std::string addressText;  // the address field (shortened for display)
     bool addressEditable = true;
-    std::string serverName;   // the server-name field
+    std::string serverName;  // the server-name field
     bool bidiChecked = false;
     bool bidiEnabled = true;
     bool configureEnabled = true;
@@ -83,7 +82,7 @@ class BonjourModuleController : public ServiceBrowserListener {
 
   // The browse window as the toolkit shows it.
   struct WindowState {
-    bool open = false;  // the modal session runs
+    bool open = false;                   // the modal session runs
     std::vector<std::string> hostNames;  // column "name"
     std::vector<std::string> addresses;  // column "addresses", parallel to hostNames
     std::string addressText;             // the window's address field

@@ -28,6 +28,7 @@ class HeadlessServiceBrowser : public ServiceBrowser {
   explicit HeadlessServiceBrowser(bool resolveAtOnce = true);
 
   void SetListener(ServiceBrowserListener* listener) override;
+  [[nodiscard]] ServiceBrowserListener* Listener() const override { return listener_; }
   bool StartBrowsing(const std::vector<std::string>& types) override;
   void StopBrowsing() override;
   [[nodiscard]] bool IsBrowsing() const override { return browsing_; }

@@ -47,6 +47,7 @@ class ServiceBrowser {
   virtual ~ServiceBrowser() = default;
   // Sets the listener (not owned; null for none). Results arriving without one are dropped.
   virtual void SetListener(ServiceBrowserListener* listener) = 0;
+  [[nodiscard]] virtual ServiceBrowserListener* Listener() const = 0;
   // Starts browsing for `types`; false when browsing cannot start (nothing is delivered then).
   // Starting again restarts.
   virtual bool StartBrowsing(const std::vector<std::string>& types) = 0;
