@@ -182,7 +182,7 @@ void BM_Cups(benchmark::State& state, CupsMark mark) {
     return;
   }
   ppdMarkDefaults(side.ppd);
-  side.Mark();
+  side.MarkOptions();
   size_t bytes = 0;
   for (auto _ : state) {
     if (mark == CupsMark::kEachOption) side.Mark();
