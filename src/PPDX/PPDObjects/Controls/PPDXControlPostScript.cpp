@@ -1,5 +1,6 @@
 // The PostScript side of PPDXControl: the feature block every control's PostScript writes, and
 // the substitution of a value into a control's code template.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -103,7 +104,13 @@ long PPDXControl::GeneratePSOutputData(unsigned char* out, const unsigned char* 
   const std::string_view keyword = Keyword() ? Keyword() : "";
   // The choice text ends the comment line; a control character in it (a job note's text, a
   // profile name) is written as an escape so that it cannot end the line early.
-  const std::string choice = escape_control_characters(choiceText ? choiceText : "");
+  std::string_view choice = choiceText ? choiceText : "";
+  std::string escaped_choice;
+  if (std::any_of(choice.begin(), choice.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    escaped_choice = escape_control_characters(choice);
+    choice = escaped_choice;
+  }
   const bool has_code = code != nullptr && codeLength > 0;
   const std::string_view body =
       has_code ? std::string_view(reinterpret_cast<const char*>(code), codeLength) : "\n";
