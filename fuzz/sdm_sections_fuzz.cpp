@@ -124,9 +124,6 @@ void CallEverything() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The record writer copies everything to standard error.
-  const int null = open("/dev/null", O_WRONLY);
-  dup2(null, 2);
   quill::SDMCallbackContext& c = quill::CallbackContext();
   c.twoWay = true;
   c.moduleAlloc = &Alloc;
@@ -141,12 +138,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::wstring wide = quill::WideFromUTF8(input);
   std::string text;
+  // The record writer copies everything to standard error: send that copy nowhere meanwhile.
+  std::fflush(stderr);
+  const int saved = dup(2);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, 2);
   for (const char* name : {"BidiData", "TonerInfo", "TrayInfo", "ServerInfo", "ServerFeatureSupport",
                            "PresetsList", "PresetsData", "DeviceLinkProfilesList", "CDIHelpStrings",
                            "PpdDefaults", "ColorDefaultList", "QueuePropList", "ListLockedKeys", "ToneSmith",
                            "ServerValFrmDict", "ServerValFrmDictspdmapen", "ServerValFrmDictvdnorec"}) {
     CFileHdlr::fileWriteData(name, wide.data(), wide.size() * sizeof(wchar_t), &text);
   }
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  close(null);
   quill::BidiSections::Current().Load(text);
   CallEverything();
   return 0;
