@@ -376,8 +376,8 @@ int RunPrint(const PrintOptions& options) {
       }
       return kExitOk;
     }
-    // Each file is a job of its own with a ticket of its own: the filter takes a job's ticket
-    // with its first document and deletes it.
+    // Each file is a job of its own with a ticket of its own, as the dialog prints one document
+    // per job; the filter takes the ticket away from the path it was handed over under.
     for (const std::string& file : options.files) {
       if (!ticket.HandToFilter(&printer, &error)) {
         throw UsageError{"cannot hand the job ticket to the queue: " + error +
