@@ -7,10 +7,13 @@
 #include <cwctype>
 
 #include "platform/Log.h"
+#include "platform/PrintSession.h"
+#include "platform/Printer.h"
 #include "server/BidiSections.h"
 #include "server/CPPDMsgHdlr.h"
 #include "server/SDMText.h"
 #include "server/SharedMemoryList.h"
+#include "server/SpoolerCommands.h"
 
 namespace quill {
 namespace {
@@ -671,8 +674,18 @@ int sdmFuncPtrSetLocalPresetsData(void*, const char** data, int) {
     }
   }
   SDMCallbackContext& context = CallbackContext();
-  if (!context.sendLocalPresets) return kNoData;
-  return context.sendLocalPresets(text) ? kOk : kNoData;
+  if (context.sendLocalPresets) return context.sendLocalPresets(text) ? kOk : kNoData;
+  // Without a hook the presets go to the current printer's filter, which stores them as the
+  // block "localPreset"; the module is answered once that command job has completed.
+  const Printer* printer = PrintSession::Current().CurrentPrinter();
+  if (printer == nullptr) return kNoData;
+  const std::string title = std::string(kCommandWritePresetData) + NewCommandIdentifier();
+  const Printer::SendResult sent = printer->SendCommand(text, title);
+  if (!sent) {
+    PanelLog("sdmFuncPtrSetLocalPresetsData cannot send the presets: %s", sent.error.c_str());
+    return kNoData;
+  }
+  return isJobComple(*printer, sent.jobId, title.c_str()) ? kOk : kNoData;
 }
 
 int sdmFuncPtrFree(void** pointer) {
