@@ -118,6 +118,13 @@ std::vector<std::pair<std::string, std::string>> UI_Panel::CurrentSettings() {
     if (key == "*KRControlBar" || key == "*CustomPrintSize") continue;
     if (key == "*PageSize" && customPaper) continue;
     if (twoWay_ && pdeData_->isSpecialTonesmithControl(keyword)) continue;
+    // With two-way data the module learns a dynamic pop-up's choices from the server; one that
+    // still sits on its default is left to the module.
+    if (twoWay_ && type == kPopupControl && c->IsDynamic()) {
+      const char* fallback = static_cast<PPDXPopupControl*>(c)->GetDefaultKeyword();
+      const std::optional<std::string> current = c->CopyCurrentControlValueString();
+      if (fallback != nullptr && current && *current == fallback) continue;
+    }
     const PPDXElement* parent = c->GetParent();
     if (parent != nullptr && parent->Keyword() != nullptr &&
         std::strcmp(parent->Keyword(), "KRPPInstallableOptions") == 0) {

@@ -296,6 +296,49 @@ TEST(UIPanelInstallable, TheSlotListKeepsWholeNumbersOnly) {
   KRTPPD::Options(0);
 }
 
+// With two-way data the module learns a dynamic pop-up's choices from the server: one that sits
+// on its default is left out of the current settings; a changed one, or any without two-way data,
+// goes in.
+TEST(UIPanelDynamic, ADynamicPopupOnItsDefaultIsLeftToTheModuleWithTwoWayData) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "run");
+  setenv("XDG_RUNTIME_DIR", (dir.path() / "run").c_str(), 1);
+  std::ifstream in(ExamplePath("QuillSample.ppd"));
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  text.insert(text.find("*% End of PPD file"),
+              "*%KRTFlags: *KRMediaType Dynamic\n*OpenUI *KRMediaType/Media Type: PickOne\n"
+              "*DefaultKRMediaType: Auto\n*KRMediaType Auto/Auto: \"\"\n"
+              "*KRMediaType Thick/Thick: \"\"\n*CloseUI: *KRMediaType\n\n");
+  const fs::path path = dir.path() / "dynamic.ppd";
+  std::ofstream(path) << text;
+  ResetProcessGlobals();
+  KRTPPD::Options(kDisplayOrphans | kDisplayHidden);
+  {
+    auto ppd = std::make_unique<KRTPPD>(path.string(), 3);
+    PDEData data(ppd.get(), "");
+    UI_Panel panel(&data);
+    auto has_media_type = [&panel] {
+      SDMKeyValueList* list = panel.GetDefaultSettings();
+      const WidePairs pairs = SDMReadKeyValueList(list);
+      UI_Panel::FreeSDMList(list);
+      for (const auto& [key, value] : pairs) {
+        if (key == L"*KRMediaType") return true;
+      }
+      return false;
+    };
+    EXPECT_TRUE(has_media_type());
+    panel.SetTwoWay(true, "127.0.0.1");
+    EXPECT_FALSE(has_media_type());
+    CNTL_TYPE type = kBaseControl;
+    PPDXControl* media = ppd->GetControls()->Find("*KRMediaType", type, true);
+    ASSERT_NE(media, nullptr);
+    ASSERT_TRUE(media->IsDynamic());
+    media->SetCurrentControlWithCFString("Thick");
+    EXPECT_TRUE(has_media_type());
+  }
+  KRTPPD::Options(0);
+}
+
 TEST(UIPanelAccount, TheAccountNameGoesIntoItsJobNote) {
   TempDir dir;
   fs::create_directories(dir.path() / "run");
