@@ -69,6 +69,8 @@ TEST_F(ControlValues, PopupTakesItsOptionKeywordsOnly) {
                  {"legal", kValueNotAnOption, refused},      // keywords are exact
                  {"US Legal", kValueNotAnOption, refused},   // a display text is no keyword
                  {"", kValueNotAnOption, refused},
+                 // The whole value names the option, NUL bytes included.
+                 {std::string("Legal\0\0x", 8), kValueNotAnOption, refused},
              });
 
   // A long list is cut after eight options.
@@ -92,6 +94,7 @@ TEST_F(ControlValues, ColourProfilePopupTakesAnyNameButAnEmptyOne) {
                  {"Profil Caf\xC3\xA9", kValueAccepted, "Profil Caf\xC3\xA9"},
                  {"", kValueNotAnOption, "is empty"},
                  {"Caf\xE9", kValueNotText, "is not UTF-8 text"},
+                 {std::string("My\0Profile", 10), kValueNotText, "is not UTF-8 text"},
              });
 }
 

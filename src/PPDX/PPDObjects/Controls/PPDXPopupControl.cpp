@@ -211,13 +211,16 @@ void PPDXPopupControl::SetCurrentControlWithCFString(std::string const& value) {
 }
 
 ValueRefusal PPDXPopupControl::CheckValue(std::string const& value, std::string* why) const {
-  for (const auto& item : items_) {
-    if (item->HasKeyword(value.c_str())) return kValueAccepted;
+  // The whole value names the option: "Legal" followed by a NUL byte and more is not "Legal".
+  if (value.find('\0') == std::string::npos) {
+    for (const auto& item : items_) {
+      if (item->HasKeyword(value.c_str())) return kValueAccepted;
+    }
   }
   if (IsColourProfileControl()) {
     // A name that no item has becomes an item of its own; an empty one could not be chosen.
     if (value.empty()) return RefuseValue(kValueNotAnOption, why, "is empty");
-    if (!quill::TextEncoding::IsValidUTF8(value)) {
+    if (!quill::TextEncoding::IsValidUTF8(value) || value.find('\0') != std::string::npos) {
       return RefuseValue(kValueNotText, why, "is not UTF-8 text");
     }
     return kValueAccepted;
