@@ -236,7 +236,7 @@ class KRTPPD : public PPDX {
   // parse rather than one per option line.
   std::unique_ptr<char[]> valueBuffer_;
   // Options of the popup being read and their PostScript texts, reused from popup to popup.
-  std::vector<PopupItemSpec> pendingItems_;
+  std::vector<ParsedPopupItem> pendingItems_;
   std::string pendingCodes_;
   std::optional<std::string> customXML_;
   std::unique_ptr<quill::PPDDataBlocks> blocks_;

@@ -250,9 +250,9 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
                                            bool multipleChoice) {
   // The options are gathered first and laid out in one block at the end (one allocation per
   // popup, not per item); the scratch lists are reused from popup to popup.
-  std::vector<PopupItemSpec>& specs = pendingItems_;
+  std::vector<ParsedPopupItem>& parsed = pendingItems_;
   std::string& codes = pendingCodes_;
-  specs.clear();
+  parsed.clear();
   codes.clear();
   std::optional<std::string> default_keyword;
   bool closed = false;
@@ -266,7 +266,7 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
             item_name = GetTextConverter()->ConvertToCFString(
                 option.translation->c_str(), static_cast<long>(option.translation->size()));
           }
-          specs.push_back({std::move(option.option), std::move(item_name), codes.size(),
+          parsed.push_back({std::move(option.option), std::move(item_name), codes.size(),
                            option.code.size()});
           codes.append(option.code);
           return nullptr;
@@ -293,12 +293,12 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
 
   if (!default_keyword) {
     AddError(PPDErr_NoDefaultValueFlag, controlKeyword);
-  } else if (!specs.empty()) {
+  } else if (!parsed.empty()) {
     bool named = false;
-    for (const auto& spec : specs) {
-      named = named || (!spec.keyword.empty() && spec.keyword == *default_keyword);
+    for (const auto& entry : parsed) {
+      named = named || (!entry.keyword.empty() && entry.keyword == *default_keyword);
     }
-    if (!named && !specs.front().keyword.empty()) default_keyword = specs.front().keyword;
+    if (!named && !parsed.front().keyword.empty()) default_keyword = parsed.front().keyword;
   }
   if (group == nullptr && !ParseOrphans()) return Error(PPDErr_NoParent, controlKeyword);
 
@@ -306,7 +306,7 @@ KRTPPD::ErrorPtr KRTPPD::ParsePopupControl(char const* controlKeyword, std::stri
       group != nullptr && group->Keyword() != nullptr &&
       std::strcmp(group->Keyword(), "KRPPInstallableOptions") == 0;
   std::vector<std::unique_ptr<_PopupItem>> items;
-  PopupItemBlock block = _PopupItem::MakeBlock(specs, codes, items);
+  PopupItemBlock block = _PopupItem::MakeBlock(parsed, codes, items);
   auto* popup = new PPDXPopupControl(
       controlKeyword, std::move(name), flags, true, multipleChoice, installable, std::move(items),
       std::move(block), default_keyword ? new CString(default_keyword->c_str()) : nullptr,

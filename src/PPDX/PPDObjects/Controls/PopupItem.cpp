@@ -31,28 +31,28 @@ _PopupItem* _PopupItem::MakeWithCode(char const* keyword, std::optional<std::str
   return item;
 }
 
-PopupItemBlock _PopupItem::MakeBlock(std::vector<PopupItemSpec>& specs, std::string_view codes,
+PopupItemBlock _PopupItem::MakeBlock(std::vector<ParsedPopupItem>& parsed, std::string_view codes,
                                      std::vector<std::unique_ptr<_PopupItem>>& items) {
-  if (specs.empty()) return nullptr;
+  if (parsed.empty()) return nullptr;
   constexpr size_t kAlign = alignof(_PopupItem);
   auto rounded = [](size_t size) { return (size + kAlign - 1) / kAlign * kAlign; };
   size_t total = 0;
-  for (const PopupItemSpec& spec : specs) total += sizeof(_PopupItem) + rounded(spec.codeLength);
+  for (const ParsedPopupItem& entry : parsed) total += sizeof(_PopupItem) + rounded(entry.codeLength);
   PopupItemBlock block(::operator new(total));
-  items.reserve(items.size() + specs.size());
+  items.reserve(items.size() + parsed.size());
   auto* at = static_cast<unsigned char*>(block.get());
-  for (PopupItemSpec& spec : specs) {
-    auto* item = ::new (at) _PopupItem(nullptr, std::move(spec.localizedName), nullptr, 0);
-    item->keyword_ = std::move(spec.keyword);
+  for (ParsedPopupItem& entry : parsed) {
+    auto* item = ::new (at) _PopupItem(nullptr, std::move(entry.localizedName), nullptr, 0);
+    item->keyword_ = std::move(entry.keyword);
     item->inBlock_ = true;
     item->codeInline_ = true;
-    if (spec.codeLength > 0) {
+    if (entry.codeLength > 0) {
       item->code_ = at + sizeof(_PopupItem);
-      std::memcpy(item->code_, codes.data() + spec.codeOffset, spec.codeLength);
-      item->codeLength_ = static_cast<long>(spec.codeLength);
+      std::memcpy(item->code_, codes.data() + entry.codeOffset, entry.codeLength);
+      item->codeLength_ = static_cast<long>(entry.codeLength);
     }
     items.emplace_back(item);
-    at += sizeof(_PopupItem) + rounded(spec.codeLength);
+    at += sizeof(_PopupItem) + rounded(entry.codeLength);
   }
   return block;
 }

@@ -16,7 +16,7 @@
 class _PopupItem;
 
 // One option as the parser reads it, before the popup's items are laid out together.
-struct PopupItemSpec {
+struct ParsedPopupItem {
   std::string keyword;                       // option keyword, empty for none
   std::optional<std::string> localizedName;  // display text (UTF-8), nullopt for none
   size_t codeOffset = 0;                     // the PostScript invocation within the shared text
@@ -45,12 +45,13 @@ class _PopupItem {
   // Release it with delete like any other item.
   static _PopupItem* MakeWithCode(char const* keyword, std::optional<std::string> localizedName,
                                   char const* code, size_t length);
-  // The items of `specs` (codes taken from `codes`) made in one block with their codes, appended
-  // to `items` in order; the specs' texts are moved out. One allocation for the whole popup
+  // The items of `parsed` (codes taken from `codes`) made in one block with their codes, appended
+  // to `items` in order; their texts are moved out. One allocation for the whole popup
   // instead of one per item, so a tree with tens of thousands of items is freed quickly. The
   // items may be deleted like any other (their memory stays with the block), but the block must
-  // outlive them: the popup that keeps them keeps the block too. Returns null for no specs.
-  static PopupItemBlock MakeBlock(std::vector<PopupItemSpec>& specs, std::string_view codes,
+  // outlive them: the popup that keeps them keeps the block too. Returns null when `parsed` is
+  // empty.
+  static PopupItemBlock MakeBlock(std::vector<ParsedPopupItem>& parsed, std::string_view codes,
                                   std::vector<std::unique_ptr<_PopupItem>>& items);
   static void* operator new(size_t size) { return ::operator new(size); }
   // Destroys the item and frees its memory unless the memory belongs to a block.
