@@ -20,6 +20,9 @@ packages=(
   printer-driver-postscript-hp cups-filters
   # A comma-decimal locale for the parser's locale test; whole-process benchmarks (bench/).
   locales hyperfine time
+  # The desktop print dialog (apps/quill-panel) on Qt 6 Widgets; its screenshots run under Xvfb
+  # with a font for the offscreen and virtual screens.
+  qt6-base-dev xvfb xauth fonts-dejavu-core
 )
 
 missing=()
