@@ -15,6 +15,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # The device-management XML reader.
   libpugixml-dev
+  # The panel's browser of print servers on the network.
+  libavahi-client-dev
   # Third-party PPDs that the real-PPD test parses (tests/realppd); cups-filters also converts PDF
   # jobs to PostScript for the printing tests (pdftopdf, pdftops; tests/print_cups).
   printer-driver-postscript-hp cups-filters
