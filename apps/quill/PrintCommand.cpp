@@ -15,12 +15,10 @@
 // Job notes travel only in the ticket: their texts (passwords among them) are never job options,
 // which any user of the spooler may read.
 #include <cups/cups.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -36,8 +34,7 @@
 #include "PPDX/PPDObjects/Controls/PPDXPopupControl.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
 #include "output/KRTJobNoteList.h"
-#include "output/KRTJobTicket.h"
-#include "output/PrintSettingsTicket.h"
+#include "panel/DocumentPrinter.h"
 #include "panel/PDEData.h"
 #include "platform/Bundle.h"
 #include "platform/PrintSession.h"
@@ -46,6 +43,8 @@
 
 namespace quill::cli {
 namespace {
+
+using quill::DocumentPrinter;
 
 struct PrintOptions {
   std::string queue;
@@ -69,22 +68,9 @@ struct PPDCopy {
   PPDCopy& operator=(const PPDCopy&) = delete;
 };
 
-// What a file holds, by its first bytes.
-enum class FileKind { kPostScript, kPDF };
-
-FileKind CheckPrintable(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) throw UsageError{"cannot read " + path};
-  if (!S_ISREG(info.st_mode)) throw UsageError{path + " is not a file"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError{"cannot read " + path};
-  if (info.st_size == 0) throw UsageError{path + " is empty: nothing to print"};
-  char head[5] = {};
-  in.read(head, sizeof head);
-  const std::string start(head, static_cast<std::size_t>(in.gcount()));
-  if (start.rfind("%!", 0) == 0) return FileKind::kPostScript;
-  if (start.rfind("%PDF-", 0) == 0) return FileKind::kPDF;
-  throw UsageError{path + " is neither PostScript nor PDF: not printable here"};
+void CheckPrintable(const std::string& path) {
+  std::string why;
+  if (!DocumentPrinter::CheckPrintable(path, &why)) throw UsageError{why};
 }
 
 bool IsChoice(CNTL_TYPE type) { return type == kPopupControl || type == kBooleanControl; }
@@ -263,22 +249,6 @@ void ApplyDefaults(LoadedPPD& loaded, const std::string& queue, const PrintSetti
   loaded.ppd().SetAllValues(values);
 }
 
-// Job options: each option's value under its keyword without the asterisk (job notes and the
-// panel's special options stay out), then the ticket's key.
-std::vector<std::pair<std::string, std::string>> JobOptions(KRTPPD& ppd,
-                                                            const KRTJobTicket& ticket,
-                                                            const PrintSettings& settings) {
-  std::vector<std::pair<std::string, std::string>> options;
-  for (const auto& [control, type] : Controls(ppd)) {
-    if (type == kJobNoteControl || type == kSpecialOptionControl) continue;
-    const std::string value = Current(control);
-    if (value.empty() || !PrintSettings::IsAcceptableText(value)) continue;
-    options.emplace_back(control->Keyword() + (control->Keyword()[0] == '*' ? 1 : 0), value);
-  }
-  if (auto path = settings.GetString(ticket.Key())) options.emplace_back(ticket.Key(), *path);
-  return options;
-}
-
 void SplitOptionWords(const std::vector<std::string>& given, std::vector<std::string>& out) {
   // lp takes several options in one -o, separated by spaces.
   for (const std::string& text : given) {
@@ -358,48 +328,26 @@ int RunPrint(const PrintOptions& options) {
     AskForNotes(loaded);
     if (!options.dryRun) PrintSession::Current().SetCurrentPrinter(printer);
 
-    PrintSettingsTicket settings_ticket(nullptr, &settings);
-    KRTJobTicket ticket(&settings_ticket, &settings, CreatePostscriptDataFileKey());
-    if (data.OutPostscriptData(ticket, &PrintSession::Current()) != PDEData::kOutputOk) {
-      throw UsageError{"cannot build the job ticket: " + data.OutputError() +
-                       "; nothing was printed"};
-    }
-    ticket.SavePPDForAllKeys(&ppd, "");
+    DocumentPrinter printing(ppd, data, settings);
+    if (!printing.BuildTicket(&PrintSession::Current(), &error)) throw UsageError{error};
 
     if (options.dryRun) {
-      const std::string* xml = ticket.Save(&error);
-      if (xml == nullptr) throw UsageError{"cannot build the job ticket: " + error};
+      const std::string* xml = printing.SaveTicket(&error);
+      if (xml == nullptr) throw UsageError{error};
       std::fwrite(xml->data(), 1, xml->size(), stdout);
       std::printf("-- job options\n");
-      for (const auto& [name, value] : JobOptions(ppd, ticket, settings)) {
+      for (const auto& [name, value] : printing.JobOptions()) {
         std::printf("%s=%s\n", name.c_str(), value.c_str());
       }
       return kExitOk;
     }
     // Each file is a job of its own with a ticket of its own, as the dialog prints one document
     // per job; the filter takes the ticket away from the path it was handed over under.
-    for (const std::string& file : options.files) {
-      if (!ticket.HandToFilter(&printer, &error)) {
-        throw UsageError{"cannot hand the job ticket to the queue: " + error +
-                         "; nothing more was printed"};
-      }
-      cups_option_t* job_options = nullptr;
-      int count = 0;
-      for (const auto& [name, value] : JobOptions(ppd, ticket, settings)) {
-        count = cupsAddOption(name.c_str(), value.c_str(), count, &job_options);
-      }
-      if (auto copies = settings.GetInteger(PDEData::kCopiesKey); copies && *copies > 1) {
-        count = cupsAddOption("copies", std::to_string(*copies).c_str(), count, &job_options);
-      }
-      const std::string title =
-          !options.title.empty() ? options.title : file.substr(file.find_last_of('/') + 1);
-      const int job =
-          cupsPrintFile(options.queue.c_str(), file.c_str(), title.c_str(), count, job_options);
-      cupsFreeOptions(count, job_options);
-      if (job <= 0) {
-        throw UsageError{"the spooler refused the job for " + file + ": " + cupsLastErrorString()};
-      }
+    const auto announce = [&options](const std::string&, int job) {
       std::printf("request id is %s-%d (1 file(s))\n", options.queue.c_str(), job);
+    };
+    if (!printing.Submit(printer, options.files, options.title, announce, &error)) {
+      throw UsageError{error};
     }
     return kExitOk;
   } catch (const UsageError& e) {
