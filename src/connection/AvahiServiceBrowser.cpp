@@ -5,7 +5,9 @@
 #include <avahi-common/address.h>
 #include <avahi-common/error.h>
 #include <avahi-common/simple-watch.h>
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <list>
@@ -27,25 +29,11 @@ struct Event {
   std::uint64_t generation = 0;  // of browsing (kFound) or resolving (kResolved)
 };
 
-// The address as text; a link-local IPv6 address gets the zone of the interface it was found on.
+// The address as text, with its zone when it needs one.
 std::string address_text(const AvahiAddress& address, AvahiIfIndex interface) {
   char buffer[AVAHI_ADDRESS_STR_MAX] = {};
   if (avahi_address_snprint(buffer, sizeof buffer, &address) == nullptr) return {};
-  std::string text(buffer);
-  if (address.proto == AVAHI_PROTO_INET6) {
-    const uint8_t* bytes = address.data.ipv6.address;
-    const bool link_local = bytes[0] == 0xfe && (bytes[1] & 0xc0) == 0x80;
-    char name[IF_NAMESIZE] = {};
-    if (link_local) {
-      // Without its zone a link-local address cannot be reached, so it is not offered at all.
-      if (interface < 0 || if_indextoname(static_cast<unsigned>(interface), name) == nullptr) {
-        return {};
-      }
-      text += '%';
-      text += name;
-    }
-  }
-  return text;
+  return AvahiServiceBrowser::AddressWithZone(buffer, interface);
 }
 
 std::string describe(const FoundService& service) {
@@ -327,6 +315,20 @@ bool AvahiServiceBrowser::IsActive() const {
 }
 
 bool AvahiServiceBrowser::IsConnected() const { return state_->client != nullptr; }
+
+std::string AvahiServiceBrowser::AddressWithZone(std::string_view address, int interfaceIndex) {
+  const std::string text(address);
+  in6_addr bytes{};
+  if (inet_pton(AF_INET6, text.c_str(), &bytes) != 1) return text;
+  const bool link_local = bytes.s6_addr[0] == 0xfe && (bytes.s6_addr[1] & 0xc0) == 0x80;
+  if (!link_local) return text;
+  // Without its zone a link-local address cannot be reached, so it is not offered at all.
+  char name[IF_NAMESIZE] = {};
+  if (interfaceIndex <= 0 || if_indextoname(static_cast<unsigned>(interfaceIndex), name) == nullptr) {
+    return {};
+  }
+  return text + "%" + name;
+}
 
 bool AvahiServiceBrowser::IsAcceptableText(std::string_view text, std::size_t maxBytes) {
   if (text.empty() || text.size() > maxBytes) return false;

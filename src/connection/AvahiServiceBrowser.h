@@ -87,6 +87,9 @@ class AvahiServiceBrowser : public ServiceBrowser {
   // True when `text` can be shown and stored: 1 to `maxBytes` bytes of UTF-8 without a control
   // character (C0, DEL, C1).
   [[nodiscard]] static bool IsAcceptableText(std::string_view text, std::size_t maxBytes);
+  // `address` as offered to the listener: a link-local IPv6 address with the zone of interface
+  // `interfaceIndex` ("fe80::1%eth0"), "" when that interface is unknown; any other unchanged.
+  [[nodiscard]] static std::string AddressWithZone(std::string_view address, int interfaceIndex);
 
  private:
   struct State;
