@@ -199,6 +199,9 @@ bool QuillFeaturesPDE::Start(std::string* why) {
       checkNames = true;
     }
   }
+  // A parse stops at the end-of-file latch that the previous parse left set; the name check
+  // clears it when it runs, and this parse must read the whole file either way.
+  globals.endOfPPDLatch = false;
   ppd_ = std::make_unique<KRTPPD>(ppdPath_, kParseOrphans | kParseHidden,
                                   checkNames ? &names : nullptr);
 
