@@ -34,9 +34,13 @@ std::optional<FilterJob> FilterJob::FromProcess(int argc, char** argv) {
 bool FilterJob::IsCommand() const { return contentType == "application/vnd.cups-command"; }
 
 bool FilterJob::EmptyCommand() const {
+  // Most commands carry text: without the option's name anywhere in the options the answer is
+  // known without parsing them, and a command job then needs nothing of libcups (which the filter
+  // loads on first use).
+  if (options.find(kEmptyCommandOption) == std::string::npos) return false;
   cups_option_t* parsed = nullptr;
   const int count = cupsParseOptions(options.c_str(), 0, &parsed);
-  const char* value = cupsGetOption("quill-empty-command", count, parsed);
+  const char* value = cupsGetOption(kEmptyCommandOption, count, parsed);
   const bool empty = value != nullptr && (std::strcmp(value, "true") == 0 || std::strcmp(value, "1") == 0 ||
                                           value[0] == '\0');
   cupsFreeOptions(count, parsed);

@@ -8,6 +8,9 @@
 
 namespace quill::cqf {
 
+// The job option that marks a command's text as empty (the text then comes as one blank byte).
+inline constexpr char kEmptyCommandOption[] = "quill-empty-command";
+
 struct FilterJob {
   std::string jobId;        // argv[1]
   std::string user;         // argv[2]
@@ -23,7 +26,7 @@ struct FilterJob {
   // wrong number of arguments.
   static std::optional<FilterJob> FromProcess(int argc, char** argv);
   [[nodiscard]] bool IsCommand() const;
-  // True when the job's options mark the command's text as empty ("quill-empty-command").
+  // True when the job's options mark the command's text as empty (kEmptyCommandOption).
   [[nodiscard]] bool EmptyCommand() const;
 };
 

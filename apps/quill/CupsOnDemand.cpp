@@ -1,17 +1,20 @@
-// libcups on demand: quill loads libcups the first time a command calls one of its functions, not
-// when the program starts.
+// libcups on demand: a program (quill, the filter quill-cqf) loads libcups the first time it calls
+// one of its functions, not when it starts.
 //
 // Loading libcups brings some thirty libraries with it (TLS, Kerberos, D-Bus, DNS-SD) and runs
-// their start-up code: about 6 ms of a quill process that only reads a PPD and needs none of it
-// (the parser reads a parsed PPD's data blocks itself). Every function that libcups exports gets
+// their start-up code: about 5 ms of a quill process that only reads a PPD and needs none of it
+// (the parser reads a parsed PPD's data blocks itself), and of each command job's filter, which
+// only writes a file. Every function that libcups exports gets
 // a small entry here with the function's name. The program is linked with --as-needed, so the
 // calls bind to these entries and libcups is no library the program needs at start. Each entry
 // jumps through its own slot; the slot first points to a resolver that opens libcups, looks the
 // function up, stores it in the slot and jumps on with the caller's arguments untouched. From then
 // on a call costs one indirect jump.
 //
-// The list of functions is made at configure time from libcups' exports (CupsFunctions.inc).
+// The list of functions is made at configure time from libcups' exports (CupsFunctions.inc, see
+// CupsOnDemand.cmake).
 #include <dlfcn.h>
+#include <errno.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,9 +27,12 @@ namespace {
 
 void* Library() {
   static void* library = [] {
-    void* handle = dlopen("libcups.so.2", RTLD_NOW | RTLD_GLOBAL);
+    // Lazy binding, as when a program links libcups: binding every function of libcups and its
+    // thirty libraries at once costs about 1 ms more, for functions that are never called.
+    void* handle = dlopen("libcups.so.2", RTLD_LAZY | RTLD_GLOBAL);
     if (handle == nullptr) {
-      std::fprintf(stderr, "quill: cannot load libcups: %s\n", dlerror());
+      std::fprintf(stderr, "%s: cannot load libcups: %s\n", program_invocation_short_name,
+                   dlerror());
       std::abort();
     }
     return handle;
@@ -41,7 +47,7 @@ extern "C" __attribute__((used, visibility("hidden"))) void* quill_cups_bind(voi
                                                                              const char* name) {
   void* function = dlsym(Library(), name);
   if (function == nullptr) {
-    std::fprintf(stderr, "quill: libcups has no function %s\n", name);
+    std::fprintf(stderr, "%s: libcups has no function %s\n", program_invocation_short_name, name);
     std::abort();
   }
   __atomic_store_n(slot, function, __ATOMIC_RELEASE);

@@ -43,6 +43,30 @@ TEST(UpdateRequest, SplitsAtTheFirstTwoDelimiters) {
   for (const char* bad : {"", "../x", "a/b", "a b", "a.b"}) EXPECT_FALSE(IsSafeIdentifier(bad)) << bad;
 }
 
+// The options as cupsd hands them to the filter; the quick look for the option's name must not
+// change the answer of the full parse.
+TEST(FilterJob, EmptyCommandOnlyWhenTheOptionSaysSo) {
+  const struct {
+    const char* options;
+    bool want;
+  } cases[] = {
+      {"job-uuid=urn:uuid:1 quill-empty-command=true time-at-creation=1", true},
+      {"quill-empty-command", true},
+      {"quill-empty-command=1", true},
+      {"quill-empty-command= job-uuid=urn:uuid:1", true},
+      {"quill-empty-command=false", false},
+      {"noquill-empty-command=true", false},
+      {"job-name='quill-empty-command=true'", false},
+      {"job-uuid=urn:uuid:1 time-at-creation=1", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    FilterJob job;
+    job.options = c.options;
+    EXPECT_EQ(job.EmptyCommand(), c.want) << c.options;
+  }
+}
+
 TEST(PrintServerURI, FromTheAddressOrTheDevice) {
   const struct {
     const char* address;
