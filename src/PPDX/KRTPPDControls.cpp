@@ -6,8 +6,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "PPDX/ByteScan.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXBooleanControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXCustomPageSizeControl.h"
@@ -65,13 +67,10 @@ bool is_close_ui(char const* keyword) {
 
 // True when the keyword at the stream's position is followed by a translation ("/...") before
 // the colon that ends it.
-bool has_translation(PPDStream stream) {
-  char c;
-  while (stream.GetChar(c)) {
-    if (c == '/') return true;
-    if (c == ':') return false;
-  }
-  return false;
+bool has_translation(const PPDStream& stream) {
+  static constexpr ByteSet kSlashOrColon(std::string_view("/:"));
+  const unsigned char* const found = kSlashOrColon.Find(stream.Current(), stream.End());
+  return found != stream.End() && *found == '/';
 }
 
 // A malloc'd copy of `length` bytes, or null for none.

@@ -102,7 +102,8 @@ KRTPPD::ErrorPtr KRTPPD::ParseParent(PPDStream& stream, char const*) {
 
 KRTPPD::ErrorPtr KRTPPD::ParseUIConstraint(PPDStream& stream, bool requiresLine) {
   // Runs of blanks separate the words of the line.
-  char words[4][kLineSizeLimit] = {};
+  char words[4][kLineSizeLimit];
+  for (auto& word : words) word[0] = '\0';
   auto next = [&](char* out) {
     stream.SkipWhiteSpace();
     return NextToken(stream, out, kConstraintDelimiters, true) && out[0] != '\0';

@@ -1,9 +1,10 @@
 #include "PPDX/PPDStream.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+#include <string_view>
 
+#include "PPDX/ByteScan.h"
 #include "PPDX/PPDX.h"
 #include "foundation/ProcessGlobals.h"
 #include "platform/Log.h"
@@ -13,11 +14,7 @@ constexpr char kEndMarker[] = "*% End of PPD file";
 constexpr size_t kEndMarkerLength = sizeof kEndMarker - 1;  // 18 bytes
 
 // The bytes that end what GetLine reads: the line ends and the 0xFF end-of-file byte.
-constexpr auto kEndsLine = [] {
-  std::array<bool, 256> table{};
-  table['\n'] = table['\r'] = table[0xFF] = true;
-  return table;
-}();
+constexpr ByteSet kEndsLine(std::string_view("\n\r\xFF"));
 }  // namespace
 
 PPDStream::PPDStream() = default;
@@ -70,8 +67,7 @@ bool PPDStream::GetLine(char* out) {
   const size_t room = kLineSizeLimit - 1;
   const size_t available = static_cast<size_t>(end_ - current_);
   const unsigned char* stop = current_ + std::min(room, available);
-  const unsigned char* p = current_;
-  while (p < stop && !kEndsLine[*p]) ++p;
+  const unsigned char* p = kEndsLine.Find(current_, stop);
   const size_t n = static_cast<size_t>(p - current_);
   std::memcpy(out, current_, n);
   out[n] = '\0';

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "PPDX/ByteScan.h"
 #include "PPDX/PPDFile.h"
 #include "PPDX/PPDStream.h"
 #include "TextConverter/TextConverter.h"
@@ -14,44 +16,46 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// The bytes that stop NextToken's scan as a bit set: the delimiters and the two line-end bytes.
+// The bytes that stop NextToken's scan: the delimiters and the two line-end bytes.
 struct StopSet {
-  uint32_t bits[8] = {};
+  ByteSet bytes;
   bool crIsDelimiter = false;
 };
 
 constexpr StopSet MakeStopSet(const char* delimiters) {
   StopSet set;
-  auto mark = [&set](unsigned char byte) { set.bits[byte >> 5] |= 1u << (byte & 31); };
-  for (const char* d = delimiters; *d != '\0'; ++d) {
-    mark(static_cast<unsigned char>(*d));
-    if (*d == '\r') set.crIsDelimiter = true;
-  }
-  mark('\n');
-  mark('\r');
+  const std::string_view text(delimiters);
+  set.bytes.Add(text);
+  set.bytes.Add("\n\r");
+  set.crIsDelimiter = text.find('\r') != std::string_view::npos;
   return set;
 }
 
 // The sets of the shared delimiter strings are made once; any other string gets its own.
+constexpr StopSet kMainStops = MakeStopSet(kMainKeywordDelimiters);
+constexpr StopSet kOptionStops = MakeStopSet(kOptionKeywordDelimiters);
+constexpr StopSet kTranslationStops = MakeStopSet(kTranslationStringDelimiters);
+constexpr StopSet kFlagStops = MakeStopSet(kFlagKeywordDelimiters);
+constexpr StopSet kEndOfLineStops = MakeStopSet(kEndofLineDelimiters);
+constexpr StopSet kRangeStops = MakeStopSet(kRangeStringDelimiters);
+constexpr StopSet kConstraintStops = MakeStopSet(kConstraintDelimiters);
+thread_local StopSet other_stops;
+
 const StopSet& StopSetFor(const char* delimiters) {
-  static constexpr StopSet kMain = MakeStopSet(kMainKeywordDelimiters);
-  static constexpr StopSet kOption = MakeStopSet(kOptionKeywordDelimiters);
-  static constexpr StopSet kTranslation = MakeStopSet(kTranslationStringDelimiters);
-  static constexpr StopSet kFlag = MakeStopSet(kFlagKeywordDelimiters);
-  static constexpr StopSet kEndOfLine = MakeStopSet(kEndofLineDelimiters);
-  static constexpr StopSet kRange = MakeStopSet(kRangeStringDelimiters);
-  static constexpr StopSet kConstraint = MakeStopSet(kConstraintDelimiters);
-  if (delimiters == kMainKeywordDelimiters) return kMain;
-  if (delimiters == kOptionKeywordDelimiters) return kOption;
-  if (delimiters == kTranslationStringDelimiters) return kTranslation;
-  if (delimiters == kFlagKeywordDelimiters) return kFlag;
-  if (delimiters == kEndofLineDelimiters) return kEndOfLine;
-  if (delimiters == kRangeStringDelimiters) return kRange;
-  if (delimiters == kConstraintDelimiters) return kConstraint;
-  thread_local StopSet other;
-  other = MakeStopSet(delimiters);
-  return other;
+  if (delimiters == kMainKeywordDelimiters) return kMainStops;
+  if (delimiters == kTranslationStringDelimiters) return kTranslationStops;
+  if (delimiters == kConstraintDelimiters) return kConstraintStops;
+  if (delimiters == kOptionKeywordDelimiters) return kOptionStops;
+  if (delimiters == kFlagKeywordDelimiters) return kFlagStops;
+  if (delimiters == kEndofLineDelimiters) return kEndOfLineStops;
+  if (delimiters == kRangeStringDelimiters) return kRangeStops;
+  other_stops = MakeStopSet(delimiters);
+  return other_stops;
 }
+
+constexpr ByteSet kQuote(std::string_view("\""));
+// The bytes that end the first line of a quoted value.
+constexpr ByteSet kValueLineStops(std::string_view("\"\n\r"));
 
 // Reads the next line of a value that continues past its first line: skips empty lines and
 // answers false when the file has no further line. A line that GetLine cuts (at 255 bytes or at
@@ -100,9 +104,6 @@ unsigned int PPDX::GetStringTextEncoding() const {
 
 bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool strip) {
   const StopSet& stop_set = StopSetFor(delimiters);
-  auto stops_at = [&stop_set](unsigned char byte) {
-    return (stop_set.bits[byte >> 5] >> (byte & 31)) & 1u;
-  };
   const bool cr_is_delimiter = stop_set.crIsDelimiter;
 
   const unsigned char* const start = stream.Current();
@@ -115,7 +116,7 @@ bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool 
   bool reached_end = false;
   const unsigned char* token_end = nullptr;
   for (;;) {
-    while (p < limit && !stops_at(*p)) ++p;
+    p = stop_set.bytes.Find(p, limit);
     if (p == limit) {
       // Out of room (the token ends) or out of data (one more read finds the end).
       reached_end = limit == end && limit - start < static_cast<long>(kLineSizeLimit - 1);
@@ -134,21 +135,25 @@ bool PPDX::NextToken(PPDStream& stream, char* out, char const* delimiters, bool 
   }
   stream.Advance(p, reached_end);
 
-  size_t n = static_cast<size_t>(token_end - start);
-  if (n > 0) std::memcpy(out, start, n);
-  out[n] = '\0';
-  if (ended_at_line_feed && n > 0 && out[n - 1] == '\r') out[--n] = '\0';
-  if (n == 0) return false;
-  if (strip) {
-    // As StripLeadingWhiteSpace then StripTrailingWhiteSpace, without measuring the text twice.
-    size_t last = 0;
-    while (last < n && out[last] != '\0') ++last;
-    size_t first = 0;
-    while (first < last && is_blank(out[first])) ++first;
-    while (last > first && is_blank(out[last - 1])) --last;
-    if (first > 0) std::memmove(out, out + first, last - first);
-    out[last - first] = '\0';
+  // The token is measured and stripped where it stands, then copied once.
+  const unsigned char* first = start;
+  const unsigned char* last = token_end;
+  if (ended_at_line_feed && last > first && last[-1] == '\r') --last;
+  if (last == first) {
+    out[0] = '\0';
+    return false;
   }
+  if (strip) {
+    // A NUL byte inside the token ends its text; blanks around the text are dropped.
+    if (const void* nul = std::memchr(first, '\0', static_cast<size_t>(last - first))) {
+      last = static_cast<const unsigned char*>(nul);
+    }
+    while (first < last && is_blank(static_cast<char>(*first))) ++first;
+    while (last > first && is_blank(static_cast<char>(last[-1]))) --last;
+  }
+  const auto n = static_cast<size_t>(last - first);
+  std::memmove(out, first, n);  // a caller may read a token back into the text it came from
+  out[n] = '\0';
   return true;
 }
 
@@ -222,10 +227,14 @@ unsigned long PPDX::GetQuotedString(PPDStream& stream, char* out, unsigned long 
 
 unsigned long PPDX::GetPostscriptString(PPDStream& stream, char* out, unsigned long const& size) {
   if (out == nullptr || size == 0) return 0;
-  char c;
-  do {
-    if (!stream.GetChar(c)) return 0;
-  } while (c != '"');
+  // Everything up to the opening quote is passed over.
+  const unsigned char* const end = stream.End();
+  const unsigned char* const quote = kQuote.Find(stream.Current(), end);
+  if (quote == end) {
+    stream.Advance(end, true);
+    return 0;
+  }
+  const unsigned char* const first = quote + 1;
 
   unsigned long n = 0;
   // Stores one byte; when the buffer is full its last byte becomes a line feed and the value ends.
@@ -238,15 +247,21 @@ unsigned long PPDX::GetPostscriptString(PPDStream& stream, char* out, unsigned l
     return true;
   };
 
-  bool closed = false;
-  while (stream.GetChar(c)) {
-    if (c == '"') {
-      closed = true;
-      break;
-    }
-    if (c == '\n' || c == '\r') break;
-    if (!store(c)) return n;
+  // The first line of the value, up to the closing quote or the line end, is copied at once.
+  const unsigned char* const stop = kValueLineStops.Find(first, end);
+  const auto count = static_cast<unsigned long>(stop - first);
+  if (count > size - 1) {
+    // The buffer fills up: the byte that does not fit is consumed, and a line feed ends the value.
+    std::memcpy(out, first, size - 1);
+    out[size - 1] = '\n';
+    stream.Advance(first + size, false);
+    return size;
   }
+  if (count > 0) std::memcpy(out, first, count);
+  n = count;
+  // The terminator is consumed; at the end of the data one more read finds the end.
+  const bool closed = stop != end && *stop == '"';
+  stream.Advance(stop == end ? end : stop + 1, stop == end);
   if (closed) {
     if (n == 0) return 0;
     store('\n');
