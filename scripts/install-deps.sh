@@ -17,6 +17,8 @@ packages=(
   libpugixml-dev
   # The panel's browser of print servers on the network.
   libavahi-client-dev
+  # scripts/screenshots.sh announces the stand-in print server on loopback through D-Bus.
+  python3-dbus
   # Third-party PPDs that the real-PPD test parses (tests/realppd); cups-filters also converts PDF
   # jobs to PostScript for the printing tests (pdftopdf, pdftops; tests/print_cups).
   printer-driver-postscript-hp cups-filters
