@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "PPDX/PPDFile.h"
 #include "PPDX/PPDFileStream.h"
@@ -30,7 +31,7 @@
 namespace {
 
 // Two-way data that the spooler-side filter keeps in the PPD; never parsed as options.
-constexpr const char* kSkippedKeywords[] = {
+constexpr std::string_view kSkippedKeywords[] = {
     "KRBidiData",          "KRCDIHelpStrings",       "KRPpdDefaults",
     "KRPresetsData",       "KRPresetsList",          "KRServerFeatureSupport",
     "KRServerInfo",        "KRTrayInfo",             "KRTonerInfo",
@@ -252,14 +253,20 @@ bool KRTPPD::NextParseLine(PPDStream& stream, char* line) {
 }
 
 KRTPPD::ErrorPtr KRTPPD::Dispatch(PPDStream& stream, char const* keyword, char const* line) {
-  // Every skipped name contains "KR": most lines are ruled out with one search.
-  if (std::strstr(keyword, "KR") != nullptr) {
-    for (const char* skipped : kSkippedKeywords) {
-      if (std::strstr(keyword, skipped) != nullptr) return nullptr;
+  // Every skipped name begins with "KR": a keyword holds one only where it holds "KR", and most
+  // keywords hold that once or never.
+  for (const char* at = std::strstr(keyword, "KR"); at != nullptr; at = std::strstr(at + 1, "KR")) {
+    for (const std::string_view skipped : kSkippedKeywords) {
+      // at[2] is a byte of the keyword or its NUL; the third byte tells most names apart.
+      if (at[2] == skipped[2] && std::strncmp(at, skipped.data(), skipped.size()) == 0) {
+        return nullptr;
+      }
     }
   }
+  // The lengths rule out all but one or two entries before any bytes are compared.
+  const std::string_view name(keyword);
   for (const auto& entry : kDispatch) {
-    if (std::strcmp(keyword, entry.keyword) == 0) return (this->*entry.handler)(stream, keyword);
+    if (name == entry.keyword) return (this->*entry.handler)(stream, keyword);
   }
   if (std::strstr(line, "*DMT_Injection") != nullptr) {
     ParseDMTInjection(line);

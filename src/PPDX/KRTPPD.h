@@ -142,7 +142,7 @@ class KRTPPD : public PPDX {
   using ErrorPtr = std::unique_ptr<PPDXErrorObj>;
   using Handler = ErrorPtr (KRTPPD::*)(PPDStream&, char const* keyword);
   struct DispatchEntry {
-    const char* keyword;
+    std::string_view keyword;
     Handler handler;
   };
   static const DispatchEntry kDispatch[];

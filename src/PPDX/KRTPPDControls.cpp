@@ -53,6 +53,8 @@ bool is_one_of(char const* text, std::initializer_list<const char*> words) {
   return false;
 }
 
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
 bool starts_with(char const* text, char const* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -228,15 +230,20 @@ KRTPPD::ErrorPtr KRTPPD::WalkUIGroup(char const* controlKeyword, const UIGroupVi
 }
 
 KRTPPD::OptionLine KRTPPD::ReadOptionLine(char const* token, PPDStream& line) {
-  // The token is "*Keyword Option/Translation"; the code follows on the line.
+  // The token is "*Keyword Option/Translation", stripped and without a colon: the keyword ends at
+  // the first blank, the option (stripped) at the first slash after it, and the translation is
+  // the rest as it stands. The code follows on the line.
   OptionLine result;
-  PPDStream token_stream = stream_over(token);
-  char word[kLineSizeLimit];
-  NextToken(token_stream, word, kMainKeywordDelimiters, true);
-  const bool translated = has_translation(token_stream);
-  if (NextToken(token_stream, word, kOptionKeywordDelimiters, true)) result.option = word;
-  if (translated && NextToken(token_stream, word, kTranslationStringDelimiters, false)) {
-    result.translation = word;
+  const std::string_view text(token);
+  const size_t blank = text.find_first_of(" \t");
+  const std::string_view rest = blank == std::string_view::npos ? "" : text.substr(blank + 1);
+  const size_t slash = rest.find('/');
+  std::string_view option = rest.substr(0, slash);
+  while (!option.empty() && is_blank(option.front())) option.remove_prefix(1);
+  while (!option.empty() && is_blank(option.back())) option.remove_suffix(1);
+  result.option = option;
+  if (slash != std::string_view::npos && slash + 1 < rest.size()) {
+    result.translation = std::string(rest.substr(slash + 1));
   }
   if (!valueBuffer_) valueBuffer_ = std::make_unique<char[]>(kQuotesStringSizeLimit);
   const unsigned long length = GetPostscriptString(line, valueBuffer_.get(), kQuotesStringSizeLimit);

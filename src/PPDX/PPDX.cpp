@@ -39,9 +39,14 @@ constexpr StopSet kFlagStops = MakeStopSet(kFlagKeywordDelimiters);
 constexpr StopSet kEndOfLineStops = MakeStopSet(kEndofLineDelimiters);
 constexpr StopSet kRangeStops = MakeStopSet(kRangeStringDelimiters);
 constexpr StopSet kConstraintStops = MakeStopSet(kConstraintDelimiters);
-thread_local StopSet other_stops;
+// Any other delimiter string: its set is made on each call, out of the common path.
+[[gnu::noinline]] const StopSet& OtherStopSet(const char* delimiters) {
+  thread_local StopSet other_stops;
+  other_stops = MakeStopSet(delimiters);
+  return other_stops;
+}
 
-const StopSet& StopSetFor(const char* delimiters) {
+inline const StopSet& StopSetFor(const char* delimiters) {
   if (delimiters == kMainKeywordDelimiters) return kMainStops;
   if (delimiters == kTranslationStringDelimiters) return kTranslationStops;
   if (delimiters == kConstraintDelimiters) return kConstraintStops;
@@ -49,8 +54,7 @@ const StopSet& StopSetFor(const char* delimiters) {
   if (delimiters == kFlagKeywordDelimiters) return kFlagStops;
   if (delimiters == kEndofLineDelimiters) return kEndOfLineStops;
   if (delimiters == kRangeStringDelimiters) return kRangeStops;
-  other_stops = MakeStopSet(delimiters);
-  return other_stops;
+  return OtherStopSet(delimiters);
 }
 
 constexpr ByteSet kQuote(std::string_view("\""));
