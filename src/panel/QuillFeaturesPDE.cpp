@@ -31,6 +31,7 @@
 #include "panel/PPDTree.h"
 #include "panel/PlistParser.h"
 #include "panel/PopupJobNoteWindow.h"
+#include "panel/SpoolerChannel.h"
 #include "panel/TableViewControllerDB.h"
 #include "panel/UI_Panel.h"
 #include "platform/Alert.h"
@@ -238,6 +239,11 @@ bool QuillFeaturesPDE::Start(std::string* why) {
   uiPanel_ = std::make_unique<UI_Panel>(pdeData_.get());
   uiPanel_->PopulatePPDTreeStructure();
   addressStore_ = std::make_unique<quill::PDEDataAddressStore>(*pdeData_);
+  channel_ = std::make_unique<quill::SpoolerChannel>();
+  channel_->SetQueueName(queueName_);
+  channel_->SetSessionPPDPath(pdeData_->CopyPath());
+  channel_->SetModuleBridge(uiPanel_.get());
+  uiPanel_->SetSpoolerChannel(channel_.get());
   pane_ = std::make_unique<CustomizePaneController>(*ppd_, pdeData_.get());
   pane_->LoadIconTable(*bundle_);
   chosen_ = std::make_unique<TableViewControllerDB>(GetPPDTree(), pdeData_.get(), pane_.get());
@@ -283,6 +289,8 @@ QuillFeaturesPDE::~QuillFeaturesPDE() {
   chosen_.reset();
   pane_.reset();
   addressStore_.reset();
+  if (uiPanel_) uiPanel_->SetSpoolerChannel(nullptr);
+  channel_.reset();
   uiPanel_.reset();
   if (pdeData_) pdeData_->SetPrintSettings(nullptr);
   ppd_.reset();
@@ -871,6 +879,20 @@ void QuillFeaturesPDE::printWindowWillClose() {
     }
   }
   StoreAddress();
+}
+
+bool QuillFeaturesPDE::launchFullProperties(std::string* message) {
+  bool ipEnabled = false;
+  const std::string address = pdeData_->GetMeridiaPrinterAddress(&ipEnabled).value_or("");
+  const bool bidi = pdeData_->isBIDIEnabled();
+  channel_->SetPrinterAddress(address);
+  channel_->SetBidiEnabled(bidi);
+  if (bidi && address != quill::SpoolerChannel::PreviousLaunchAddress()) resetJPServerpresetKeys();
+  callback_->MakeCurrent();
+  const quill::SpoolerChannel::LaunchResult result = channel_->launchFullProperties();
+  if (message != nullptr) *message = result.message;
+  pane_->DrawControlsInTree(GetPPDTree());
+  return result.handedOver;
 }
 
 // --- the address area -------------------------------------------------------------------------

@@ -39,6 +39,7 @@ class Bundle;
 class PopupJobNotePresenter;
 class PopupJobNoteWindow;
 class PrintDialogCallback;
+class SpoolerChannel;
 }  // namespace quill
 
 // What the creator provides besides the dialog's callback object. Null pointers take the
@@ -137,6 +138,12 @@ class QuillFeaturesPDE {
   // The theme ("dark" or "light") from the desktop's style; the address area gets it.
   std::string callbackWithNotification(std::optional<std::string> interfaceStyle,
                                        bool switchesAutomatically);
+
+  // The full-properties button: opens the job-properties module through the spooler channel and
+  // the bridge. With two-way data on and an address other than the last launch's, the server
+  // preset notes are emptied first: a preset of one server means nothing to another.
+  bool launchFullProperties(std::string* message = nullptr);
+  [[nodiscard]] quill::SpoolerChannel* Channel() const { return channel_.get(); }
 
   // --- state for the front end ----------------------------------------------------------------
 
@@ -240,6 +247,7 @@ class QuillFeaturesPDE {
   std::unique_ptr<KRTPPD> ppd_;
   std::unique_ptr<UI_Panel> uiPanel_;
   std::unique_ptr<quill::AddressStore> addressStore_;
+  std::unique_ptr<quill::SpoolerChannel> channel_;
   std::unique_ptr<CustomizePaneController> pane_;
   std::unique_ptr<TableViewControllerDB> chosen_;
   std::unique_ptr<CustomizeQuickAccessDialogController> customize_;

@@ -26,6 +26,7 @@
 #include "platform/PrintDialogCallback.h"
 #include "platform/PrintSession.h"
 #include "platform/SystemInfo.h"
+#include "server/SpoolerCommands.h"
 #include "support/TempDir.h"
 
 namespace quill::testing {
@@ -74,6 +75,7 @@ class LifecycleTest : public ::testing::Test {
     PrintSession::Reset();
     SystemInfo::Reset();
     Paths::ResetRoot();
+    SpoolerWaits::ResetTimeScale();
     KRTPPD::Options(0);
   }
 

@@ -248,6 +248,33 @@ TEST_F(StartUpTest, DefaultsButtonResetsTheOptionsAndTheServerPresetNotes) {
   EXPECT_TRUE(panel->shouldHide());
 }
 
+TEST_F(StartUpTest, ServerPresetNotesAreEmptiedWhenTheModuleOpensForANewAddress) {
+  const std::string ppd = EditedPPD(
+      ExamplePath("QuillSample.ppd"), "*%KRTJobNote: *KRJobName/",
+      "*%KRTFlags: *PresetName Spooler\n*%KRTGroup: *PresetName QPKRNotes\n"
+      "*%KRTJobNote: *PresetName/Server Preset: 64\n*%PresetName: \"\"\n\n"
+      "*%KRTJobNote: *KRJobName/",
+      "Presets.ppd");
+  // Before 10.7 the printer preference list is a file of the home folder, so the address and
+  // the two-way switch can be stored without a spooler.
+  SystemInfo::SetVersion({10, 6});
+  fs::create_directories(home_.path() / "Library/Preferences");
+  // No filter writes two-way data here: the waits for it are cut short.
+  SpoolerWaits::SetTimeScale(0.001);
+  auto dialog = Dialog(ppd);
+  auto panel = QuillFeaturesPDE::initWithCallback(dialog.get());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_NE(Note(*panel, "*PresetName"), nullptr);
+  // Two-way data off: the preset stays.
+  Note(*panel, "*PresetName")->SetNotes("Glossy brochure");
+  panel->launchFullProperties();
+  EXPECT_EQ(Value(*panel, "*PresetName"), "Glossy brochure");
+  // On, for an address the module has not been opened for: the preset goes.
+  ASSERT_TRUE(panel->GetPDEDataPtr()->SetMeridiaPrinterAddress("192.0.2.7", true));
+  panel->launchFullProperties();
+  EXPECT_EQ(Value(*panel, "*PresetName"), "");
+}
+
 TEST_F(StartUpTest, BonjourServiceNameFromTheDeviceURI) {
   struct Case {
     const char* uri;
