@@ -1,5 +1,6 @@
 // KRTPPD: the page hierarchy (property pages, declared group names, parents that make scroll
 // panes and roll-downs) and the constraint lines.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -101,12 +102,24 @@ KRTPPD::ErrorPtr KRTPPD::ParseParent(PPDStream& stream, char const*) {
 }
 
 KRTPPD::ErrorPtr KRTPPD::ParseUIConstraint(PPDStream& stream, bool requiresLine) {
-  // Runs of blanks separate the words of the line.
+  // Runs of blanks separate the words of the line. The stream holds one line of text (no line
+  // end, no NUL byte, at most 255 bytes), so a word is simply the bytes up to the next blank; the
+  // blank after it is consumed, as a token delimiter is.
   char words[4][kLineSizeLimit];
   for (auto& word : words) word[0] = '\0';
+  const unsigned char* p = stream.Current();
+  const unsigned char* const end = stream.End();
+  auto is_blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
   auto next = [&](char* out) {
-    stream.SkipWhiteSpace();
-    return NextToken(stream, out, kConstraintDelimiters, true) && out[0] != '\0';
+    while (p < end && is_blank(*p)) ++p;
+    const unsigned char* const word_start = p;
+    while (p < end && !is_blank(*p)) ++p;
+    const auto n = std::min(static_cast<size_t>(p - word_start), kLineSizeLimit - 1);
+    std::memcpy(out, word_start, n);
+    out[n] = '\0';
+    if (p < end) ++p;
+    stream.Advance(p, p == end);
+    return n > 0;
   };
   char* key1 = words[0];
   char* option1 = words[1];
