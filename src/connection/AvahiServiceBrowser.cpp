@@ -319,7 +319,10 @@ bool AvahiServiceBrowser::IsConnected() const { return state_->client != nullptr
 std::string AvahiServiceBrowser::AddressWithZone(std::string_view address, int interfaceIndex) {
   const std::string text(address);
   in6_addr bytes{};
-  if (inet_pton(AF_INET6, text.c_str(), &bytes) != 1) return text;
+  // inet_pton stops at a NUL byte: a text with one inside is no address at all.
+  if (text.find('\0') != std::string::npos || inet_pton(AF_INET6, text.c_str(), &bytes) != 1) {
+    return text;
+  }
   const bool link_local = bytes.s6_addr[0] == 0xfe && (bytes.s6_addr[1] & 0xc0) == 0x80;
   if (!link_local) return text;
   // Without its zone a link-local address cannot be reached, so it is not offered at all.

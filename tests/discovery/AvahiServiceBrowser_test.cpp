@@ -357,6 +357,8 @@ TEST(AvahiServiceBrowserText, LinkLocalAddressesCarryTheirZone) {
       {"fd00::2", 0, "fd00::2"},              // unique local, reachable without a zone
       {"::1", loopback, "::1"},
       {"127.0.0.1", loopback, "127.0.0.1"},
+      // A NUL byte ends the text for the address parser; such a text is no address.
+      {std::string("fe80::1\0junk", 12), loopback, std::string("fe80::1\0junk", 12)},
   };
   for (const auto& [address, interface, expected] : cases) {
     EXPECT_EQ(AvahiServiceBrowser::AddressWithZone(address, interface), expected) << address;
