@@ -40,8 +40,7 @@ class ByteSet {
 
   // The first byte of [p, end) in the set, or `end` when there is none. Null or empty ranges
   // give `end`.
-  [[nodiscard]] const unsigned char* Find(const unsigned char* p,
-                                                              const unsigned char* end) const {
+  [[nodiscard]] const unsigned char* Find(const unsigned char* p, const unsigned char* end) const {
     if (p == nullptr || p >= end) return end;
 #if defined(__SSE2__)
     if (count_ > 0 && count_ <= kMaxWide && end - p >= 16) return FindWide(p, end);

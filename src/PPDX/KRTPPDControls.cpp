@@ -1,6 +1,7 @@
 // KRTPPD: vendor controls. A control is a flags line (*%KRTFlags), an optional group line
 // (*%KRTGroup) and its definition: a UI group (PickOne, PickMany, Boolean), a range, a float range
 // or a job note. Also the custom page size lines.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -235,8 +236,9 @@ KRTPPD::OptionLine KRTPPD::ReadOptionLine(char const* token, PPDStream& line) {
   // the rest as it stands. The code follows on the line.
   OptionLine result;
   const std::string_view text(token);
-  const size_t blank = text.find_first_of(" \t");
-  const std::string_view rest = blank == std::string_view::npos ? "" : text.substr(blank + 1);
+  const auto blank = std::find_if(text.begin(), text.end(), is_blank);
+  const std::string_view rest =
+      blank == text.end() ? std::string_view() : text.substr(blank - text.begin() + 1);
   const size_t slash = rest.find('/');
   std::string_view option = rest.substr(0, slash);
   while (!option.empty() && is_blank(option.front())) option.remove_prefix(1);
