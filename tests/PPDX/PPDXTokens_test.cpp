@@ -173,6 +173,9 @@ TEST_F(ContinuedValue, PostScriptValueRules) {
       {"end of file", "*Foo: \"a\nb", 4096, "a\nb\n"},
       {"cut at size", "*Foo: \"abcdefgh\"\n", 5, "abcd\n"},
       {"cut across lines", "*Foo: \"ab\ncdef\"\n", 6, "ab\ncd\n"},
+      {"fills the buffer, then the quote", "*Foo: \"abcd\"\n", 5, "abcd\n"},
+      {"fills the buffer, then the line end", "*Foo: \"abcd\nef\"\n", 5, "abcd\n"},
+      {"quote is the last byte of the file", "*Foo: \"", 4096, "\n"},
   };
   for (const auto& c : cases) {
     char out[4096];
