@@ -185,7 +185,8 @@ class QuillFeaturesPDE {
   }
   // The session data as the printer-address controller's store.
   [[nodiscard]] quill::AddressStore* Addresses() const { return addressStore_.get(); }
-  // The printer-address controller the front end made for this panel (not owned; null for none).
+  // The printer-address controller the front end made for this panel over Addresses() (not
+  // owned; null for none). It must go before the panel does, as its store goes with the panel.
   void SetAddressController(quill::BonjourModuleController* controller);
   [[nodiscard]] quill::BonjourModuleController* AddressController() const { return address_; }
   // Whether the customisation dialog is running (the front end opens and closes it).
