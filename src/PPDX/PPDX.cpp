@@ -27,7 +27,7 @@ constexpr StopSet MakeStopSet(const char* delimiters) {
   const std::string_view text(delimiters);
   set.bytes.Add(text);
   set.bytes.Add("\n\r");
-  set.crIsDelimiter = text.find('\r') != std::string_view::npos;
+  for (const char c : text) set.crIsDelimiter = set.crIsDelimiter || c == '\r';
   return set;
 }
 
