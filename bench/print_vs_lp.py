@@ -6,11 +6,17 @@ file in $QUILL_SANDBOX_RECEIVED), so both pay for cupsd, CUPS' own filters, the 
 the backend. quill print also builds the job ticket and hands it over with its two command jobs;
 lp sends the same file with the same options and no ticket. The runs alternate.
 
+Besides the wall times it reports the CPU time of the command's own process (quill or lp, from
+the kernel's accounting of children), which is steadier than wall time on a busy machine.
+
 Run after a build, as root:
-    build/apps/sandbox/quill-sandbox python3 bench/print_vs_lp.py [--runs N]
+    build/apps/sandbox/quill-sandbox python3 bench/print_vs_lp.py [--runs N] [--quill PATH]
+(--quill, or $QUILL_CLI, names another build's quill; the sandbox's filter is the one of the
+sandbox's own build tree unless $QUILL_FILTER names another).
 """
 import argparse
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -53,31 +59,98 @@ def wait_until_idle(test_file):
     sys.exit("the print server did not become idle")
 
 
-def timed(command, test_file):
+def cupsd_settings():
+    """The sandbox cupsd's settings that weigh on these times: with DirtyCleanInterval 0 (the
+    sandbox's default, for the tests) cupsd writes and syncs its job files at every change of
+    every job, which costs more the more jobs a print makes; CUPS' own default is 30 s.
+    QUILL_TEST_CUPSD_CONF="DirtyCleanInterval 30" before quill-sandbox sets it back."""
+    conf = os.path.join(os.environ.get("QUILL_ROOT", ""), "..", "etc", "cupsd.conf")
+    settings = {}
+    try:
+        with open(conf) as text:
+            for line in text:
+                words = line.split()
+                if len(words) == 2 and words[0] in ("DirtyCleanInterval", "LogLevel"):
+                    settings[words[0]] = words[1]
+    except OSError:
+        pass
+    return ", ".join(f"{k} {v}" for k, v in sorted(settings.items())) or "unknown"
+
+
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def spooler_pids():
+    """cupsd and the stand-in print server: the sandbox's other children."""
+    pids = []
+    sandbox = os.getppid()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if int(fields[1]) == sandbox and int(entry) != os.getpid():
+            pids.append(int(entry))
+    return pids
+
+
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+def spooler_cpu(pids):
+    """CPU seconds of the spooler processes and of the children they have reaped (filters,
+    backends), from the kernel's accounting in clock ticks."""
+    total = 0
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        total += sum(int(f) for f in fields[11:15])  # utime stime cutime cstime
+    return total / TICK
+
+
+def timed(command, test_file, cpu_times, spooler_times, pids):
     wait_until_idle(test_file)
     before = received()
+    spooler_before = spooler_cpu(pids)
     start = time.perf_counter()
+    cpu_before = children_cpu()
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+    cpu_times.append(children_cpu() - cpu_before)
     deadline = start + 60
     while received() <= before:
         if time.perf_counter() > deadline:
             subprocess.run(["lpstat", "-W", "all", "-o", "-l"])
             sys.exit("the print server received nothing within 60 s: " + " ".join(command))
         time.sleep(0.002)
-    return time.perf_counter() - start
+    elapsed = time.perf_counter() - start
+    # The jobs end (filters and backends reaped) within moments once the server has the document;
+    # nothing else asks the spooler meanwhile.
+    time.sleep(1.0)
+    spooler_times.append(spooler_cpu(pids) - spooler_before)
+    return elapsed
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=15)
+    parser.add_argument("--quill", default=os.environ.get("QUILL_CLI", QUILL))
+    parser.add_argument("--all", action="store_true", help="also list every run's time")
     args = parser.parse_args()
     os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp()
-    subprocess.run([QUILL, "queue", "add", QUEUE, "--ppd",
+    subprocess.run([args.quill, "queue", "add", QUEUE, "--ppd",
                     os.path.join(ROOT, "examples", "QuillSample.ppd"),
                     "--uri", os.environ["QUILL_SANDBOX_PRINT_URI"]], check=True,
                    stdout=subprocess.DEVNULL)
     document = os.path.join(ROOT, "examples", "QuillSample.ps")
-    quill = [QUILL, "print", "-d", QUEUE, "--note", "KRAccount=12345"]
+    quill = [args.quill, "print", "-d", QUEUE, "--note", "KRAccount=12345"]
     lp = ["lp", "-d", QUEUE]
     for option in OPTIONS:
         quill += ["-o", option]
@@ -87,19 +160,38 @@ def main():
 
     with tempfile.NamedTemporaryFile("w", suffix=".test", delete=False) as test:
         test.write(IDLE_TEST)
-    timed(quill, test.name)  # warm-up: the first run stores the queue's files and caches
-    timed(lp, test.name)
-    quill_times, lp_times = [], []
+    pids = spooler_pids()
+    ignored = []
+    # warm-up: the first run stores the queue's files and caches
+    timed(quill, test.name, ignored, ignored, pids)
+    timed(lp, test.name, ignored, ignored, pids)
+    load_before = os.getloadavg()[0]
+    quill_times, lp_times, quill_cpu, lp_cpu, quill_spooler, lp_spooler = [], [], [], [], [], []
     for _ in range(args.runs):
-        quill_times.append(timed(quill, test.name))
-        lp_times.append(timed(lp, test.name))
+        quill_times.append(timed(quill, test.name, quill_cpu, quill_spooler, pids))
+        lp_times.append(timed(lp, test.name, lp_cpu, lp_spooler, pids))
     os.unlink(test.name)
     q = statistics.median(quill_times) * 1000
     l = statistics.median(lp_times) * 1000
+    qc = statistics.median(quill_cpu) * 1000
+    lc = statistics.median(lp_cpu) * 1000
     load = os.getloadavg()[0]
-    print(f"quill print until the server has the job: median {q:.1f} ms ({args.runs} runs)")
-    print(f"lp of the same file and options:          median {l:.1f} ms")
-    print(f"ratio {q / l:.2f} (load average {load:.1f})")
+    print(f"quill print until the server has the job: median {q:.1f} ms ({args.runs} runs, "
+          f"min {min(quill_times) * 1000:.1f})")
+    print(f"lp of the same file and options:          median {l:.1f} ms (min {min(lp_times) * 1000:.1f})")
+    print(f"ratio {q / l:.2f} (load average {load_before:.1f} at the start, {load:.1f} at the end)")
+    print(f"CPU of the command's own process: quill print {qc:.1f} ms, lp {lc:.1f} ms")
+    # Clock ticks are coarse: the mean over all runs is the steadier figure.
+    qs = statistics.mean(quill_spooler) * 1000
+    ls = statistics.mean(lp_spooler) * 1000
+    print(f"CPU of cupsd with its filters and backends and of the print server, mean per run: "
+          f"quill print {qs:.1f} ms, lp {ls:.1f} ms")
+    print(f"CPU in all: quill print {qc + qs:.1f} ms, lp {lc + ls:.1f} ms, "
+          f"ratio {(qc + qs) / (lc + ls):.2f}")
+    print(f"cupsd: {cupsd_settings()}")
+    if args.all:
+        print("quill print runs (ms):", " ".join(f"{t * 1000:.0f}" for t in quill_times))
+        print("lp runs (ms):         ", " ".join(f"{t * 1000:.0f}" for t in lp_times))
 
 
 if __name__ == "__main__":
