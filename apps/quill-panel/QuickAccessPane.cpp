@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
+#include <functional>
 
 #include "NoteField.h"
 #include "PPDX/KRTPPD.h"
@@ -17,6 +19,27 @@
 namespace {
 
 constexpr int kIconSize = 30;
+
+// The items of one pop-up. The tool tip of a greyed item (what forbids it) is found only when it
+// is asked for: the search tries the other options' choices, far too slow to run for every greyed
+// item after every change.
+class PopupItemModel : public QStandardItemModel {
+ public:
+  PopupItemModel(std::function<QString(int row)> forbidding, QObject* parent)
+      : QStandardItemModel(parent), forbidding_(std::move(forbidding)) {}
+
+  QVariant data(const QModelIndex& index, int role) const override
+  {
+    if (role == Qt::ToolTipRole && index.isValid()) {
+      if (flags(index) & Qt::ItemIsEnabled) return QVariant();
+      return forbidding_(index.row());
+    }
+    return QStandardItemModel::data(index, role);
+  }
+
+ private:
+  std::function<QString(int row)> forbidding_;
+};
 
 // A text for a label or button, with "&" shown as itself rather than taken as a mnemonic.
 QString Plain(const std::string& text) { return QString::fromStdString(text).replace("&", "&&"); }
@@ -77,6 +100,9 @@ void QuickAccessPane::Rebuild()
     switch (entry.kind) {
       case PaneEntryKind::kPopup: {
         auto* combo = new QComboBox(this);
+        combo->setModel(new PopupItemModel(
+            [this, tag](int item) { return ForbiddenToolTip(pane_.ForbiddingChoice(tag, item)); },
+            combo));
         for (const PaneItem& item : entry.items) combo->addItem(QString::fromStdString(item.text));
         connect(combo, &QComboBox::activated, this,
                 [this, tag](int chosen) { OnPopupActivated(tag, chosen); });
@@ -85,6 +111,8 @@ void QuickAccessPane::Rebuild()
       }
       case PaneEntryKind::kCheckBox: {
         auto* box = new QCheckBox(Plain(name.toStdString()), this);
+        // What forbids a greyed box is looked for when its tool tip is asked for.
+        box->installEventFilter(this);
         connect(box, &QCheckBox::toggled, this, [this, tag](bool on) { OnCheckBoxToggled(tag, on); });
         row.control = box;
         break;
@@ -124,40 +152,38 @@ void QuickAccessPane::Rebuild()
 
 void QuickAccessPane::Refresh()
 {
-  for (const Row& row : rows_) RefreshRow(row);
+  for (Row& row : rows_) RefreshRow(row);
 }
 
-void QuickAccessPane::RefreshRow(const Row& row)
+void QuickAccessPane::RefreshRow(Row& row)
 {
   const PaneEntry* entry = pane_.EntryForTag(row.tag);
   if (entry == nullptr) return;
   row.control->setEnabled(entry->enabled);
   row.icon->setEnabled(entry->iconEnabled);
-  if (!entry->iconPath.empty()) {
-    const QPixmap pixmap(QString::fromStdString(entry->iconPath));
-    if (!pixmap.isNull()) {
+  if (entry->iconPath != row.iconPath) {
+    row.iconPath = entry->iconPath;
+    const QPixmap pixmap(QString::fromStdString(row.iconPath));
+    if (pixmap.isNull()) {
+      row.icon->clear();
+    } else {
       row.icon->setPixmap(pixmap.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio,
                                         Qt::SmoothTransformation));
     }
-  } else {
-    row.icon->clear();
   }
   if (auto* combo = qobject_cast<QComboBox*>(row.control)) {
     const QSignalBlocker block(combo);
     auto* model = qobject_cast<QStandardItemModel*>(combo->model());
     for (int i = 0; i < static_cast<int>(entry->items.size()) && i < combo->count(); ++i) {
-      const bool enabled = entry->items[i].enabled;
-      if (model != nullptr) model->item(i)->setEnabled(enabled);
-      // Only a greyed item asks what forbids it (a search over the other options).
-      combo->setItemData(i, enabled ? QVariant() : QVariant(ForbiddenToolTip(pane_.ForbiddingChoice(row.tag, i))),
-                         Qt::ToolTipRole);
+      QStandardItem* item = model != nullptr ? model->item(i) : nullptr;
+      if (item != nullptr && item->isEnabled() != entry->items[i].enabled) {
+        item->setEnabled(entry->items[i].enabled);
+      }
     }
     combo->setCurrentIndex(entry->selected);
   } else if (auto* box = qobject_cast<QCheckBox*>(row.control)) {
     const QSignalBlocker block(box);
     box->setChecked(entry->on);
-    box->setToolTip(entry->enabled ? QString()
-                                   : ForbiddenToolTip(pane_.ForbiddingChoiceOfCheckBox(row.tag)));
   }
 }
 
@@ -174,6 +200,25 @@ QString QuickAccessPane::ForbiddenToolTip(const std::string& forbidding) const
   return tr("Not available with %1: %2 (%3)")
       .arg(option, QString::fromStdString(ChoiceText(control, choice)),
            QString::fromStdString(key.substr(key.starts_with('*') ? 1 : 0) + "=" + choice));
+}
+
+bool QuickAccessPane::eventFilter(QObject* watched, QEvent* event)
+{
+  if (event->type() == QEvent::ToolTip) {
+    if (auto* box = qobject_cast<QCheckBox*>(watched)) box->setToolTip(CheckBoxToolTip(box));
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+QString QuickAccessPane::CheckBoxToolTip(const QWidget* box) const
+{
+  for (const Row& row : rows_) {
+    if (row.control != box) continue;
+    const PaneEntry* entry = pane_.EntryForTag(row.tag);
+    if (entry == nullptr || entry->enabled) return QString();
+    return ForbiddenToolTip(pane_.ForbiddingChoiceOfCheckBox(row.tag));
+  }
+  return QString();
 }
 
 QWidget* QuickAccessPane::ControlForTag(int tag) const

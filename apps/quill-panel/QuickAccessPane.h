@@ -37,6 +37,11 @@ class QuickAccessPane : public QWidget {
   // The tool tip of a pop-up item that the constraints forbid: what forbids it, in display
   // names, with the option and choice keywords. "" when nothing single can be named.
   [[nodiscard]] QString ForbiddenToolTip(const std::string& forbidding) const;
+  // The tool tip of a check box: what forbids its other value when it is greyed, else "".
+  [[nodiscard]] QString CheckBoxToolTip(const QWidget* box) const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   // A choice went into the option tree.
@@ -49,11 +54,12 @@ class QuickAccessPane : public QWidget {
     QLabel* icon = nullptr;
     QLabel* caption = nullptr;
     QWidget* control = nullptr;
+    std::string iconPath;  // the icon shown (loaded again only when it changes)
   };
   void OnPopupActivated(int tag, int index);
   void OnCheckBoxToggled(int tag, bool on);
   std::string CheckNoteText(int tag, std::string_view typed);
-  void RefreshRow(const Row& row);
+  void RefreshRow(Row& row);
 
   CustomizePaneController& pane_;
   KRTPPD& ppd_;
