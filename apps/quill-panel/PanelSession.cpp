@@ -8,6 +8,10 @@
 #include <optional>
 
 #include "PPDX/KRTPPD.h"
+#include "QtOneShotTimer.h"
+#include "connection/AvahiServiceBrowser.h"
+#include "connection/BonjourModuleController.h"
+#include "panel/PDEDataAddressStore.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
@@ -54,7 +58,12 @@ PanelSession::PanelSession(std::string ppdPath, std::string queue, bool fromQueu
     : ppdPath_(std::move(ppdPath)), queue_(std::move(queue)), fromQueue_(fromQueue) {}
 
 PanelSession::~PanelSession() {
-  // The controllers hold the tree, the session data and the PPD: they go first.
+  // The controllers hold the tree, the session data and the PPD: they go first, the address
+  // controller (listening to the browser, reading the store) before its parts.
+  address_.reset();
+  timer_.reset();
+  browser_.reset();
+  addressStore_.reset();
   outline_.reset();
   table_.reset();
   pane_.reset();
@@ -111,6 +120,16 @@ bool PanelSession::Start(std::string* error) {
   table_->Open();
   outline_->ListAvailableShortcuts();
   Redraw();
+
+  // The printer-address area: a Linux desktop has no discovery of its own, so browsing is offered.
+  addressStore_ = std::make_unique<quill::PDEDataAddressStore>(*data_);
+  browser_ = std::make_unique<quill::AvahiServiceBrowser>();
+  timer_ = std::make_unique<QtOneShotTimer>();
+  quill::BonjourModuleController::Options options;
+  options.offerBrowsing = true;
+  address_ = std::make_unique<quill::BonjourModuleController>(addressStore_.get(), browser_.get(),
+                                                              timer_.get(), nullptr, options);
+  address_->setIPAddress();
   return true;
 }
 

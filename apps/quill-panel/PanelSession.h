@@ -21,8 +21,12 @@ class KRTPPD;
 class PPDXJobNote;
 
 namespace quill {
+class AvahiServiceBrowser;
+class BonjourModuleController;
+class PDEDataAddressStore;
 class Printer;
-}
+}  // namespace quill
+class QtOneShotTimer;
 
 class PanelSession {
  public:
@@ -50,6 +54,9 @@ class PanelSession {
   [[nodiscard]] CustomizeQuickAccessDialogController& Outline() { return *outline_; }
   [[nodiscard]] UI_Panel& Bridge() { return *bridge_; }
   [[nodiscard]] quill::PrintSettings& Settings() { return settings_; }
+  // The printer-address controller over the queue's stored address, browsing through Avahi.
+  [[nodiscard]] quill::BonjourModuleController& Address() { return *address_; }
+  [[nodiscard]] quill::AvahiServiceBrowser& Browser() { return *browser_; }
 
   // Rebuilds the pane's entries from the tree's quick-access list.
   void Redraw();
@@ -89,4 +96,8 @@ class PanelSession {
   std::unique_ptr<CustomizePaneController> pane_;
   std::unique_ptr<TableViewControllerDB> table_;
   std::unique_ptr<CustomizeQuickAccessDialogController> outline_;
+  std::unique_ptr<quill::PDEDataAddressStore> addressStore_;
+  std::unique_ptr<quill::AvahiServiceBrowser> browser_;
+  std::unique_ptr<QtOneShotTimer> timer_;
+  std::unique_ptr<quill::BonjourModuleController> address_;
 };

@@ -13,10 +13,13 @@
 #include <QVBoxLayout>
 #include <string>
 
+#include "AddressArea.h"
 #include "CustomizeDialog.h"
 #include "JobNotePrompt.h"
 #include "PanelSession.h"
 #include "QuickAccessPane.h"
+#include "connection/AvahiServiceBrowser.h"
+#include "connection/BonjourModuleController.h"
 
 PanelWindow::PanelWindow(std::unique_ptr<PanelSession> session, QStringList files, QWidget* parent)
     : QDialog(parent),
@@ -63,10 +66,14 @@ PanelWindow::PanelWindow(std::unique_ptr<PanelSession> session, QStringList file
   quickButtons->addWidget(customizeButton_);
   quickLayout->addLayout(quickButtons);
 
-  // The printer-address area goes into this slot.
+  // The printer-address area; the browse window steps the Avahi browser while it is open.
   addressSlot_->setObjectName("addressSlot");
   auto* addressLayout = new QVBoxLayout(addressSlot_);
   addressLayout->setContentsMargins(0, 0, 0, 0);
+  address_ = new AddressArea(session_->Address(), addressSlot_);
+  quill::AvahiServiceBrowser* browser = &session_->Browser();
+  address_->SetPump([browser] { browser->Poll(); });
+  addressLayout->addWidget(address_);
 
   status_->setWordWrap(true);
   status_->setAccessibleName(tr("Status"));
@@ -188,4 +195,6 @@ void PanelWindow::changeEvent(QEvent* event)
 void PanelWindow::FollowPalette()
 {
   theme_ = ThemeOfPalette(palette());
+  session_->Address().UpdateUITheme(theme_ == PanelThemeKind::kDark ? "dark" : "light");
+  if (address_ != nullptr) address_->Refresh();
 }

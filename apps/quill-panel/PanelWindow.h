@@ -12,6 +12,7 @@
 
 #include "PanelTheme.h"
 
+class AddressArea;
 class CustomizeDialog;
 class PanelSession;
 class QLabel;
@@ -31,6 +32,7 @@ class PanelWindow : public QDialog {
   [[nodiscard]] PanelSession& Session() { return *session_; }
   [[nodiscard]] QuickAccessPane* Pane() const { return pane_; }
   [[nodiscard]] CustomizeDialog* Customize() const { return customize_; }
+  [[nodiscard]] AddressArea* Address() const { return address_; }
   [[nodiscard]] QPushButton* CustomizeButton() const { return customizeButton_; }
   [[nodiscard]] QPushButton* PrintButton() const { return print_; }
   [[nodiscard]] QPushButton* PropertiesButton() const { return properties_; }
@@ -64,6 +66,7 @@ class PanelWindow : public QDialog {
   QuickAccessPane* pane_;
   QScrollArea* scroll_;
   QWidget* addressSlot_;
+  AddressArea* address_ = nullptr;
   QPushButton* customizeButton_;
   QPushButton* properties_;
   QPushButton* defaults_;
