@@ -293,6 +293,52 @@ TEST_F(StartUpTest, BonjourServiceNameFromTheDeviceURI) {
   }
 }
 
+TEST_F(StartUpTest, ABonjourQueueWithoutAnAddressTakesItsServiceNameTwoWayOff) {
+  SystemInfo::SetVersion({10, 6});
+  fs::create_directories(home_.path() / "Library/Preferences");
+  struct Case {
+    const char* uri;
+    const char* stored;  // nullptr: nothing stored
+  };
+  const Case cases[] = {
+      {"dnssd://Front%20Desk._ipp._tcp.local./?uuid=1", "Front Desk"},
+      // A separator of the filter's commands decoded out of the URI is never stored.
+      {"dnssd://A%3A%3ADELIMIT%3A%3AB._ipp._tcp.local./", nullptr},
+      {"dnssd://Line%0ABreak._ipp._tcp.local./", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.uri);
+    fs::remove_all(home_.path() / "Library/Preferences");
+    fs::create_directories(home_.path() / "Library/Preferences");
+    QuillFeaturesPDE::ResetProcessState();
+    auto dialog = Dialog(ExamplePath("QuillSample.ppd"));
+    dialog->SetDeviceURI(c.uri);
+    auto panel = QuillFeaturesPDE::initWithCallback(dialog.get());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isBonjourPrinter());
+    bool ipEnabled = true;
+    const std::optional<std::string> stored =
+        panel->GetPDEDataPtr()->GetMeridiaPrinterAddress(&ipEnabled);
+    if (c.stored != nullptr) {
+      EXPECT_EQ(stored, c.stored);
+      EXPECT_FALSE(ipEnabled);
+    } else {
+      EXPECT_TRUE(!stored || stored->empty()) << *stored;
+    }
+  }
+}
+
+TEST_F(StartUpTest, ThemeFollowsTheDesktopStyle) {
+  auto dialog = Dialog(ExamplePath("QuillSample.ppd"));
+  auto panel = QuillFeaturesPDE::initWithCallback(dialog.get());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->callbackWithNotification(std::nullopt, false), "light");
+  EXPECT_EQ(panel->callbackWithNotification("Dark", false), "dark");
+  EXPECT_EQ(panel->callbackWithNotification("Dark", true), "light");
+  EXPECT_EQ(panel->callbackWithNotification(std::nullopt, true), "dark");
+  EXPECT_EQ(panel->Theme(), "dark");
+}
+
 TEST_F(StartUpTest, DynamicKeysAndTheInvalidAddressBlock) {
   const std::string ppd =
       EditedPPD(ExamplePath("QuillSample.ppd"), "*%KRTFlags: *InputSlot Spooler",
