@@ -7,59 +7,88 @@
 #include <QVBoxLayout>
 
 #include "NoteField.h"
+#include "PanelSession.h"
+#include "PanelWindow.h"
+#include "PPDX/KRTPPD.h"
+#include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
 #include "panel/CustomizePaneController.h"
 
-std::string JobNotePrompt::CheckedText(const PPDXJobNote& note, std::string_view edited,
-                                       const std::string& last)
-{
-  std::string text = CustomizePaneController::FilterText(note, edited);
-  if (CustomizePaneController::ExceedsMaxLength(note, text)) return last;
-  return text;
-}
-
-JobNotePrompt::JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void()> always,
-                             const QString& title, QWidget* parent)
+JobNotePrompt::JobNotePrompt(KRTPPD& ppd, quill::PopupJobNoteWindow& window, QWidget* parent)
     : QDialog(parent),
-      notes_(std::move(notes)),
-      last_(notes_.size()),
+      window_(window),
+      refusal_(new QLabel(this)),
       ok_(new QPushButton(tr("OK"), this)),
       cancel_(new QPushButton(tr("Cancel"), this))
 {
-  setWindowTitle(title.isEmpty() ? tr("Accounting") : title);
+  Build(ppd);
+}
+
+JobNotePrompt::JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void()> always,
+                             const QString& title, PanelWindow* dialog)
+    : QDialog(dialog),
+      owned_(std::make_unique<quill::PopupJobNoteWindow>(dialog->Session().PPD(), std::move(notes),
+                                                         title.toStdString())),
+      window_(*owned_),
+      always_callback_(std::move(always)),
+      refusal_(new QLabel(this)),
+      ok_(new QPushButton(tr("OK"), this)),
+      cancel_(new QPushButton(tr("Cancel"), this))
+{
+  Build(dialog->Session().PPD());
+}
+
+void JobNotePrompt::Build(KRTPPD& ppd)
+{
+  setWindowTitle(QString::fromStdString(window_.Title()));
   setModal(true);
 
   auto* form = new QFormLayout;
-  for (std::size_t i = 0; i < notes_.size(); ++i) {
-    PPDXJobNote* note = notes_[i];
-    const QString name = QString::fromStdString(note->CFStringUserName().empty()
-                                                    ? std::string(note->Keyword())
-                                                    : note->CFStringUserName());
-    auto* field = new NoteField(name, note->IsPassword(),
-                                [this, i](std::string_view edited) {
-                                  last_[i] = CheckedText(*notes_[i], edited, last_[i]);
-                                  return last_[i];
-                                },
-                                this);
-    if (note->MaxLength() > 0) {
-      field->setPlaceholderText(note->IsRequired() ? tr("required, up to %1 characters").arg(note->MaxLength())
-                                                   : tr("up to %1 characters").arg(note->MaxLength()));
+  const auto& fields = window_.Fields();
+  for (std::size_t slot = 0; slot < fields.size(); ++slot) {
+    const quill::PopupJobNoteField& field = fields[slot];
+    PPDXControl* control = ppd.GetPPDXControlForKey(field.keyword);
+    const PPDXJobNote* note = control != nullptr && control->Type() == kJobNoteControl
+                                  ? static_cast<const PPDXJobNote*>(control)
+                                  : nullptr;
+    const QString name = QString::fromStdString(field.label.empty() ? field.keyword : field.label);
+    auto* edit = new NoteField(
+        name, field.secure,
+        [this, slot, note](std::string_view edited) {
+          // The note's character rule first (all refused characters go), then the model's limit.
+          const std::string allowed = note != nullptr ? CustomizePaneController::FilterText(*note, edited)
+                                                      : std::string(edited);
+          return window_.SetFieldText(slot, allowed);
+        },
+        this);
+    edit->setText(QString::fromStdString(field.text));
+    if (field.maxLength > 0) {
+      edit->setPlaceholderText(field.required ? tr("required, up to %1 characters").arg(field.maxLength)
+                                              : tr("up to %1 characters").arg(field.maxLength));
     }
-    connect(field, &NoteField::accepted, this, &JobNotePrompt::UpdateOk);
+    connect(edit, &NoteField::accepted, this, &JobNotePrompt::UpdateOk);
     QString label = name;
     label.replace("&", "&&");
     // The first field gets the mnemonic of its label.
-    auto* caption = new QLabel((i == 0 ? "&" : "") + label + ":", this);
-    caption->setBuddy(field);
-    form->addRow(caption, field);
-    fields_.push_back(field);
+    auto* caption = new QLabel((slot == 0 ? "&" : "") + label + ":", this);
+    caption->setBuddy(edit);
+    form->addRow(caption, edit);
+    fields_.push_back(edit);
   }
+  refusal_->setAccessibleName(tr("Message"));
+  refusal_->setWordWrap(true);
 
   auto* buttons = new QHBoxLayout;
-  if (always) {
+  if (window_.HasAlways()) {
     always_ = new QPushButton(tr("&Always"), this);
-    always_->setToolTip(tr("Switch whether this queue asks for these notes at every print"));
-    connect(always_, &QPushButton::clicked, this, [always] { always(); });
+    always_->setCheckable(true);
+    always_->setChecked(window_.AlwaysOn());
+    always_->setToolTip(tr("Use the saved codes without asking at every print"));
+    connect(always_, &QPushButton::clicked, this, [this] {
+      window_.Always();
+      always_->setChecked(window_.AlwaysOn());
+      if (always_callback_) always_callback_();
+    });
     buttons->addWidget(always_);
   }
   buttons->addStretch();
@@ -72,25 +101,45 @@ JobNotePrompt::JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(tr("This print needs the following:"), this));
   layout->addLayout(form);
+  layout->addWidget(refusal_);
   layout->addLayout(buttons);
   UpdateOk();
 }
 
+QString JobNotePrompt::Refusal() const { return refusal_->text(); }
+
 void JobNotePrompt::UpdateOk()
 {
   bool ready = true;
-  for (std::size_t i = 0; i < notes_.size(); ++i) {
-    if (notes_[i]->IsRequired() && fields_[i]->text().isEmpty()) ready = false;
+  const auto& fields = window_.Fields();
+  for (std::size_t slot = 0; slot < fields.size() && slot < fields_.size(); ++slot) {
+    if (fields[slot].required && fields_[slot]->text().isEmpty()) ready = false;
   }
   ok_->setEnabled(ready);
 }
 
 void JobNotePrompt::accept()
 {
-  UpdateOk();
-  if (!ok_->isEnabled()) return;  // Enter in an empty required field does not print
-  for (std::size_t i = 0; i < notes_.size(); ++i) {
-    notes_[i]->SetCurrentControlWithCFString(last_[i]);
+  // Enter in an empty required field does not print: the model refuses and says why.
+  std::string why;
+  if (!window_.OK(&why)) {
+    refusal_->setText(QString::fromStdString(why));
+    return;
   }
   QDialog::accept();
+}
+
+void JobNotePrompt::reject()
+{
+  if (window_.GetState() == quill::PopupJobNoteWindow::State::kOpen) window_.Cancel();
+  QDialog::reject();
+}
+
+bool QtPopupJobNotePresenter::Run(quill::PopupJobNoteWindow& window)
+{
+  JobNotePrompt prompt(ppd_, window, parent_);
+  prompt.exec();
+  // Closed any other way than OK (the window manager's close button): nothing is printed.
+  if (window.GetState() == quill::PopupJobNoteWindow::State::kOpen) window.Cancel();
+  return true;
 }

@@ -1,48 +1,72 @@
-// JobNotePrompt: the window that asks for the job notes a print needs (an account code, a user
-// name, a password) before the job goes out. Each note has a field with the note's character rule
-// and length limit, masked for passwords and PINs. OK sets the notes and lets the print go on; it
-// is enabled only while every required note has a text. Always switches whether the queue asks at
-// print time; Cancel (or Escape) stops the print.
+// JobNotePrompt: the account prompt on the desktop: the window that asks, before a print, for the
+// job notes the queue needs (an account code, a user name, a password). It draws the library's
+// prompt model (PopupJobNoteWindow) and forwards to it: each field shows the note's text, masked
+// for passwords and PINs, and every edit (typed or pasted, as a whole) passes the note's character
+// rule and then the model's length limit; Always switches whether the queue asks at print time; OK
+// sets the notes (refused, with the reason shown, while a required note has no text); Cancel (or
+// Escape) ends the prompt so that nothing is printed.
+//
+// QtPopupJobNotePresenter runs it modally as the panel's presenter of the prompt.
 #pragma once
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "panel/PopupJobNoteWindow.h"
+
+class KRTPPD;
 class NoteField;
-class PPDXJobNote;
+class PanelWindow;
+class QLabel;
 class QPushButton;
 
 class JobNotePrompt : public QDialog {
   Q_OBJECT
 
  public:
-  // `notes` (not owned) must outlive the window. `always` runs on the Always button (may be empty:
-  // no Always button then). `title` "" gives "Accounting".
-  JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void()> always,
-                const QString& title = QString(), QWidget* parent = nullptr);
+  // `ppd` and `window` must outlive the dialog.
+  JobNotePrompt(KRTPPD& ppd, quill::PopupJobNoteWindow& window, QWidget* parent = nullptr);
+  // A prompt with a model of its own for `notes` of `dialog`'s PPD, titled `title` ("" for the
+  // model's default); `always` (may be empty) runs after the Always button switched the setting.
+  JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void()> always, const QString& title,
+                PanelWindow* dialog);
 
-  // The field of note `index` (in the order given).
+  // The field of slot `index`.
   [[nodiscard]] NoteField* Field(std::size_t index) const { return fields_.at(index); }
   [[nodiscard]] QPushButton* OkButton() const { return ok_; }
   [[nodiscard]] QPushButton* CancelButton() const { return cancel_; }
+  // Null when the queue has no account setting to switch.
   [[nodiscard]] QPushButton* AlwaysButton() const { return always_; }
-
-  // What a note's field shows after an edit: the characters the note refuses are removed, all of
-  // them; a text longer than the note's limit is refused as a whole and `last` comes back.
-  [[nodiscard]] static std::string CheckedText(const PPDXJobNote& note, std::string_view edited,
-                                               const std::string& last);
+  // Why OK was refused ("" when it was not).
+  [[nodiscard]] QString Refusal() const;
 
  public slots:
   void accept() override;
+  void reject() override;
 
  private:
+  void Build(KRTPPD& ppd);
   void UpdateOk();
 
-  std::vector<PPDXJobNote*> notes_;
+  std::unique_ptr<quill::PopupJobNoteWindow> owned_;  // the model when the prompt made its own
+  quill::PopupJobNoteWindow& window_;
+  std::function<void()> always_callback_;
   std::vector<NoteField*> fields_;
-  std::vector<std::string> last_;
+  QLabel* refusal_;
   QPushButton* ok_;
   QPushButton* cancel_;
   QPushButton* always_ = nullptr;
+};
+
+// Shows the prompt modally over `parent`; the dialog's buttons end the model's window.
+class QtPopupJobNotePresenter : public quill::PopupJobNotePresenter {
+ public:
+  QtPopupJobNotePresenter(KRTPPD& ppd, QWidget* parent) : ppd_(ppd), parent_(parent) {}
+  bool Run(quill::PopupJobNoteWindow& window) override;
+
+ private:
+  KRTPPD& ppd_;
+  QWidget* parent_;
 };

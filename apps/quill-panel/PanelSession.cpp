@@ -169,14 +169,6 @@ std::vector<PPDXJobNote*> PanelSession::NotesToAsk() {
   return notes;
 }
 
-bool PanelSession::ToggleAccountSetting() {
-  PPDXControl* control = ppd_->GetPPDXControlForKey("*KRAccountSetting");
-  if (control == nullptr) return false;
-  const std::string now = control->CopyCurrentControlValueString().value_or("1");
-  control->SetCurrentControlWithCFString(now == "2" ? "1" : "2");
-  return true;
-}
-
 bool PanelSession::Print(const std::vector<std::string>& files,
                          const std::function<void(const std::string& file, int job)>& submitted,
                          std::string* error) {

@@ -70,9 +70,6 @@ class PanelSession {
   // and, when the queue prompts for accounts at print time (job tracking on, account setting not
   // 2), every pop-up note without text.
   [[nodiscard]] std::vector<PPDXJobNote*> NotesToAsk();
-  // The prompt's Always button: the account setting switches between 1 and 2. False when the
-  // PPD has no account setting.
-  bool ToggleAccountSetting();
 
   // Prints each of `files` as a job of its own. Refuses (false, reason in *error, nothing sent)
   // while a required job note has no text, when the session was opened without a queue, or when

@@ -157,12 +157,13 @@ bool PanelWindow::PrintNow()
   // The notes the queue needs come first: without them nothing is printed.
   std::vector<PPDXJobNote*> notes = session_->NotesToAsk();
   if (!notes.empty()) {
-    JobNotePrompt prompt(notes, [this] { session_->ToggleAccountSetting(); }, QString(), this);
-    if (prompt.exec() != QDialog::Accepted) {
+    quill::PopupJobNoteWindow prompt(session_->PPD(), notes, "");
+    QtPopupJobNotePresenter presenter(session_->PPD(), this);
+    if (!presenter.Run(prompt) || prompt.GetState() != quill::PopupJobNoteWindow::State::kConfirmed) {
       SetStatus(tr("Printing cancelled: nothing was printed."), false);
       return false;
     }
-    pane_->Refresh();
+    pane_->Rebuild();  // the notes' new texts
   }
   QStringList files = files_;
   if (files.isEmpty()) {

@@ -424,8 +424,10 @@ TEST_F(PanelPrintTest, RequiredAccountCodeIsAskedCancelPrintsNothingOKPrintsItIn
   WhenPromptShows(
       [](JobNotePrompt& prompt) {
         prompt.Field(0)->setFocus();
+        // The code's character rule removes the letter; past its 16 digits nothing is taken.
         QTest::keyClicks(prompt.Field(0), "47x11");
         EXPECT_EQ(prompt.Field(0)->text(), "4711");
+        EXPECT_EQ(prompt.Field(0)->echoMode(), QLineEdit::Normal);
         ASSERT_TRUE(prompt.OkButton()->isEnabled());
         QTest::mouseClick(prompt.OkButton(), Qt::LeftButton);
       },
