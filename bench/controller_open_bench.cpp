@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
   const ppdbench::VendorPPDShape shape{2000, 10, 400, 100, 100, 30000};
   PPDPath() = (root / "large.ppd").string();
   const std::string text = ppdbench::MakeVendorPPD(shape);
-  std::ofstream(PPDPath(), std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::ofstream(PPDPath(), std::ios::binary)
+      .write(text.data(), static_cast<std::streamsize>(text.size()));
   if (!StoreQuickAccessList()) {
     std::fprintf(stderr, "the quick-access list could not be stored\n");
     return 1;

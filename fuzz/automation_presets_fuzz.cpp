@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  if (preset && preset.get() == plist_dict_get_item(parser.Dictionary(), next.c_str())) std::abort();
+  if (preset && preset.get() == plist_dict_get_item(parser.Dictionary(), next.c_str()))
+    std::abort();
   quill::PlistParser again;
   if (!again.isValidAutomationFile(FilePath())) std::abort();
   if (LastUsed(again.Dictionary()) != next) std::abort();

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (characters > 0 && count > characters) std::abort();
   if (cut.size() < text.size() && (characters == 0 || count < characters)) {
     // Something stopped the cut: the next character does not fit or is none.
-    const std::string longer =
-        quill::PopupJobNoteWindow::CutText(text, count + 1, text.size());
+    const std::string longer = quill::PopupJobNoteWindow::CutText(text, count + 1, text.size());
     if (longer.size() > cut.size() && longer.size() <= bytes) std::abort();
   }
   return 0;

@@ -91,7 +91,8 @@ std::vector<std::pair<std::string, std::string>> DocumentPrinter::JobOptions() c
     options.emplace_back(control->Keyword() + (control->Keyword()[0] == '*' ? 1 : 0), value);
   }
   if (ticket_) {
-    if (auto path = settings_.GetString(ticket_->Key())) options.emplace_back(ticket_->Key(), *path);
+    if (auto path = settings_.GetString(ticket_->Key()))
+      options.emplace_back(ticket_->Key(), *path);
   }
   return options;
 }
@@ -101,8 +102,9 @@ bool DocumentPrinter::Submit(const Printer& printer, const std::vector<std::stri
                              const std::function<void(const std::string&, int)>& submitted,
                              std::string* error) {
   if (!ticket_) {
-    Say(error, "cannot hand the job ticket to the queue: no ticket was built; nothing more was "
-               "printed");
+    Say(error,
+        "cannot hand the job ticket to the queue: no ticket was built; nothing more was "
+        "printed");
     return false;
   }
   for (const std::string& file : files) {
@@ -119,8 +121,7 @@ bool DocumentPrinter::Submit(const Printer& printer, const std::vector<std::stri
     if (auto copies = settings_.GetInteger(PDEData::kCopiesKey); copies && *copies > 1) {
       count = cupsAddOption("copies", std::to_string(*copies).c_str(), count, &job_options);
     }
-    const std::string job_title =
-        !title.empty() ? title : file.substr(file.find_last_of('/') + 1);
+    const std::string job_title = !title.empty() ? title : file.substr(file.find_last_of('/') + 1);
     const int job =
         cupsPrintFile(printer.Name().c_str(), file.c_str(), job_title.c_str(), count, job_options);
     cupsFreeOptions(count, job_options);

@@ -20,12 +20,12 @@ class PPDXJobNote;
 namespace quill {
 
 struct PopupJobNoteField {
-  std::string keyword;     // the note's keyword ("*KRAccount")
-  std::string label;       // the note's display name
-  std::string text;        // what the field shows (UTF-8)
-  bool secure = false;     // password or PIN: the field hides what is typed
-  bool required = false;   // OK needs a text here
-  long maxLength = 0;      // longest text in characters; 0 for no limit
+  std::string keyword;    // the note's keyword ("*KRAccount")
+  std::string label;      // the note's display name
+  std::string text;       // what the field shows (UTF-8)
+  bool secure = false;    // password or PIN: the field hides what is typed
+  bool required = false;  // OK needs a text here
+  long maxLength = 0;     // longest text in characters; 0 for no limit
 };
 
 class PopupJobNoteWindow {
@@ -61,9 +61,9 @@ class PopupJobNoteWindow {
   void Always();
 
   // OK: sets each note's text from its field (at most kMaxTextBytes bytes of UTF-8, cut on a
-  // character boundary), keeps it as the saved text of its slot in the pop-up preferences, clears the
-  // fields and ends the window. Refused (false, the window stays open, the reason in *why) while
-  // a required field is empty or a note refuses its text.
+  // character boundary), keeps it as the saved text of its slot in the pop-up preferences, clears
+  // the fields and ends the window. Refused (false, the window stays open, the reason in *why)
+  // while a required field is empty or a note refuses its text.
   bool OK(std::string* why = nullptr);
   // Cancel: ends the window; nothing is printed.
   void Cancel();

@@ -250,8 +250,8 @@ bool QuillFeaturesPDE::Start(std::string* why) {
   customize_ = std::make_unique<CustomizeQuickAccessDialogController>(GetPPDTree(), pdeData_.get(),
                                                                       *chosen_);
 
-  state.pdeOpenPath = quill::Paths::Resolve(std::string(kCachesFolder) + queueName_ +
-                                            kOpenFileSuffix);
+  state.pdeOpenPath =
+      quill::Paths::Resolve(std::string(kCachesFolder) + queueName_ + kOpenFileSuffix);
   if (state.pdeOpenPath.size() > kMaxPDEOpenPath) state.pdeOpenPath.clear();
 
   if (serverLocaleCode_.size() >= 2) {
@@ -268,7 +268,8 @@ bool QuillFeaturesPDE::Start(std::string* why) {
 
   if (!PopupInitialisedWithNone()) globals.popupJobNotesDefaultsButton = false;
   const char* language = ppd_->LanguageVersion();
-  globals.popupJobNotesLangIsJapanese = language != nullptr && std::strcmp(language, "Japanese") == 0;
+  globals.popupJobNotesLangIsJapanese =
+      language != nullptr && std::strcmp(language, "Japanese") == 0;
   pane_->SetJapanese(globals.popupJobNotesLangIsJapanese);
   return true;
 }
@@ -409,8 +410,9 @@ void QuillFeaturesPDE::ReadPaperInfo() {
     custom = flag != 0;
   } else if (name) {
     const auto& papers = callback_->PaperNames();
-    custom = std::any_of(papers.begin(), papers.end(),
-                         [&](const std::string& paper) { return EqualsIgnoringCase(paper, *name); });
+    custom = std::any_of(papers.begin(), papers.end(), [&](const std::string& paper) {
+      return EqualsIgnoringCase(paper, *name);
+    });
   }
   if (!name || !custom) return;
   customPageSize_ = true;
@@ -442,7 +444,8 @@ void QuillFeaturesPDE::ApplyOSPageSizeAndInputSlot() {
   pdeData_->GetPrimayPaperFeedFromOS(slot, sizeof slot);
   if (slot[0] != '\0') {
     pdeData_->SetPrimaryPaperFeed(slot);
-    if (PPDXPopupControl* input = FindPopup(*ppd_, "*InputSlot")) input->SetKeywordSelect(slot, true);
+    if (PPDXPopupControl* input = FindPopup(*ppd_, "*InputSlot"))
+      input->SetKeywordSelect(slot, true);
   }
 }
 
@@ -500,7 +503,8 @@ void QuillFeaturesPDE::updateUI() {
   pdeData_->GetPrimayPaperFeedFromOS(slot, sizeof slot);
   if (slot[0] != '\0') {
     pdeData_->SetPrimaryPaperFeed(slot);
-    if (PPDXPopupControl* input = FindPopup(*ppd_, "*InputSlot")) input->SetKeywordSelect(slot, true);
+    if (PPDXPopupControl* input = FindPopup(*ppd_, "*InputSlot"))
+      input->SetKeywordSelect(slot, true);
   }
   pane_->DrawControlsInTree(GetPPDTree());
   ShowModelName();
@@ -558,7 +562,8 @@ bool QuillFeaturesPDE::isInvalidPrinterAddress() const {
 
 std::string QuillFeaturesPDE::breakBonjourURLIntoMeaningFullItems(std::string_view uri) {
   const std::size_t schemeEnd = uri.find("://");
-  const std::string_view scheme = schemeEnd == std::string_view::npos ? "" : uri.substr(0, schemeEnd);
+  const std::string_view scheme =
+      schemeEnd == std::string_view::npos ? "" : uri.substr(0, schemeEnd);
   if (scheme.empty()) return "";
   static constexpr std::string_view kTypes[] = {"_printer._tcp", "_ipp._tcp", "_ipps._tcp",
                                                 "_pdl-datastream._tcp"};
@@ -576,7 +581,8 @@ std::string QuillFeaturesPDE::breakBonjourURLIntoMeaningFullItems(std::string_vi
   }
   std::string piece(first);
   const std::string prefix = std::string(scheme) + "://";
-  if (const std::size_t at = piece.find(prefix); at != std::string::npos) piece.erase(at, prefix.size());
+  if (const std::size_t at = piece.find(prefix); at != std::string::npos)
+    piece.erase(at, prefix.size());
   return PercentDecode(piece);
 }
 
@@ -625,7 +631,8 @@ bool QuillFeaturesPDE::loadAutomationFileAndLoadPrintSetting() {
   std::free(it);
   ppd_->SetAllValues(texts);
   for (const auto& [key, text] : texts) {
-    if (PPDXJobNote* note = FindJobNote(*ppd_, key.c_str())) note->SetCurrentControlWithCFString(text);
+    if (PPDXJobNote* note = FindJobNote(*ppd_, key.c_str()))
+      note->SetCurrentControlWithCFString(text);
   }
   pdeData_->SetPrintSettings(&settings);
   pdeData_->RestoreNonPSSettings();
@@ -666,7 +673,8 @@ bool QuillFeaturesPDE::writeLocalJPPresetsToDynamicPPD() {
   const quill::Printer* printer = callback_->CurrentPrinter();
   if (printer == nullptr) return false;
   const quill::Printer::SendResult sent = printer->SendCommand(text, "Command_PRINTERLOCALPRESETS");
-  if (!sent) quill::PanelLog("QuillFeaturesPDE: Command_PRINTERLOCALPRESETS: %s", sent.error.c_str());
+  if (!sent)
+    quill::PanelLog("QuillFeaturesPDE: Command_PRINTERLOCALPRESETS: %s", sent.error.c_str());
   return static_cast<bool>(sent);
 }
 
@@ -680,7 +688,8 @@ bool QuillFeaturesPDE::handlePopupJobnoteUI() {
   // The pop-up notes take the five slots in tree order.
   slots_.clear();
   for (PPDXJobNote* note : JobNotes(*ppd_)) {
-    if (note->IsPopupJN() && slots_.size() < quill::PopupJobNoteWindow::kMaxFields) slots_.push_back(note);
+    if (note->IsPopupJN() && slots_.size() < quill::PopupJobNoteWindow::kMaxFields)
+      slots_.push_back(note);
   }
   globals.popupJobNotesDoneInitializing = true;
   for (std::size_t k = 0; k < slots_.size(); ++k) {

@@ -212,9 +212,9 @@ class QuillFeaturesPDE {
   [[nodiscard]] bool PopupInitialisedWithNone() const;
   quill::AlertPresenter& Alerts() const;
 
-  quill::PrintDialogCallback* callback_;  // not owned
-  quill::Bundle* bundle_;                 // not owned
-  quill::AlertPresenter* alerts_;         // not owned; null for the current presenter
+  quill::PrintDialogCallback* callback_;          // not owned
+  quill::Bundle* bundle_;                         // not owned
+  quill::AlertPresenter* alerts_;                 // not owned; null for the current presenter
   quill::PopupJobNotePresenter* popupPresenter_;  // not owned; null for the current presenter
   std::string serverLocaleCode_;
 

@@ -7,7 +7,9 @@ PrintDialogCallback::PrintDialogCallback(std::string queue, std::string ppdPath,
   if (online) printer_.emplace(queue_);
 }
 
-void PrintDialogCallback::MakeCurrent() const { PrintSession::Current().SetCurrentPrinter(printer_); }
+void PrintDialogCallback::MakeCurrent() const {
+  PrintSession::Current().SetCurrentPrinter(printer_);
+}
 
 std::string PrintDialogCallback::DeviceURI() const {
   if (deviceURI_) return *deviceURI_;

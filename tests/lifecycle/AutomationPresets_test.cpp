@@ -15,8 +15,12 @@ using ::testing::HasSubstr;
 std::string Preset(const char* name, const char* duplex, const char* jobName) {
   return std::string("<key>") + name +
          "</key><dict><key>com.apple.print.preset.settings</key><dict>"
-         "<key>*Duplex</key><string>" + duplex + "</string>"
-         "<key>*KRJobName</key><string>" + jobName + "</string>"
+         "<key>*Duplex</key><string>" +
+         duplex +
+         "</string>"
+         "<key>*KRJobName</key><string>" +
+         jobName +
+         "</string>"
          "<key>MMKey0</key><string>Cover</string>"
          "</dict></dict>";
 }
@@ -27,7 +31,8 @@ std::string PresetsFile(const char* marker, const char* lastUsed) {
       "<key>KRTKey</key><string>";
   text += marker;
   text += "</string>";
-  if (lastUsed != nullptr) text += std::string("<key>LastUsedPreset</key><string>") + lastUsed + "</string>";
+  if (lastUsed != nullptr)
+    text += std::string("<key>LastUsedPreset</key><string>") + lastUsed + "</string>";
   text += Preset("Preset 01", "DuplexTumble", "First");
   text += Preset("Preset 02", "DuplexNoTumble", "Second");
   text += Preset("Preset 10", "DuplexTumble", "Tenth");
@@ -41,8 +46,8 @@ class AutomationTest : public LifecycleTest {
   std::string LastUsed() const {
     PlistParser parser;
     parser.isValidAutomationFile(File().string());
-    plist_t node = parser.Dictionary() ? plist_dict_get_item(parser.Dictionary(), "LastUsedPreset")
-                                       : nullptr;
+    plist_t node =
+        parser.Dictionary() ? plist_dict_get_item(parser.Dictionary(), "LastUsedPreset") : nullptr;
     const char* text = node ? plist_get_string_ptr(node, nullptr) : nullptr;
     return text ? text : "";
   }

@@ -188,12 +188,12 @@ TEST(PopupJobNoteWindowCut, NeverInsideACharacter) {
   const Case cases[] = {
       {"abcdef", 4, 100, "abcd"},
       {"abcdef", 0, 3, "abc"},
-      {"\xC3\xA9\xC3\xA9", 0, 3, "\xC3\xA9"},               // a two-byte character never halved
-      {"\xE2\x82\xAC\xE2\x82\xAC", 2, 5, "\xE2\x82\xAC"},   // the byte limit wins
-      {"\xF0\x9F\x96\xA8x", 1, 100, "\xF0\x9F\x96\xA8"},    // four bytes, one character
-      {"ab\xC3", 0, 100, "ab"},                             // a cut sequence ends the text
-      {"ab\xFFz", 0, 100, "ab"},                            // so does a byte of no character
-      {"a\xC0\xAF", 0, 100, "a"},                           // and an overlong form
+      {"\xC3\xA9\xC3\xA9", 0, 3, "\xC3\xA9"},              // a two-byte character never halved
+      {"\xE2\x82\xAC\xE2\x82\xAC", 2, 5, "\xE2\x82\xAC"},  // the byte limit wins
+      {"\xF0\x9F\x96\xA8x", 1, 100, "\xF0\x9F\x96\xA8"},   // four bytes, one character
+      {"ab\xC3", 0, 100, "ab"},                            // a cut sequence ends the text
+      {"ab\xFFz", 0, 100, "ab"},                           // so does a byte of no character
+      {"a\xC0\xAF", 0, 100, "a"},                          // and an overlong form
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PopupJobNoteWindow::CutText(c.text, c.characters, c.bytes), c.cut) << c.text;

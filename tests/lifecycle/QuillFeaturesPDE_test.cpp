@@ -36,8 +36,7 @@ TEST_F(StartUpTest, QueueNameComesFromTheQueueNotFromThePPDFileOrALinkToIt) {
 
 TEST_F(StartUpTest, NoPanelForAPPDThatIsNotThePanelsOrANameThatLeavesItsFolder) {
   const std::string sample = ExamplePath("QuillSample.ppd");
-  const std::string noVersion =
-      EditedPPD(sample, "*FileVersion: \"2.4\"\n", "", "NoVersion.ppd");
+  const std::string noVersion = EditedPPD(sample, "*FileVersion: \"2.4\"\n", "", "NoVersion.ppd");
   const std::string plistHead =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
       "<key>PCFILENAME</key>";
@@ -45,8 +44,9 @@ TEST_F(StartUpTest, NoPanelForAPPDThatIsNotThePanelsOrANameThatLeavesItsFolder) 
   otherBundle.Write("PrinterList.plist", plistHead + "<string>OTHER.PPD</string></dict></plist>");
   TempDir ownBundle;
   ownBundle.Write("PrinterList.plist",
-                  plistHead + "<array><string>X.PPD</string><string>QUILLS01.PPD</string></array>"
-                              "</dict></plist>");
+                  plistHead +
+                      "<array><string>X.PPD</string><string>QUILLS01.PPD</string></array>"
+                      "</dict></plist>");
   Bundle other(otherBundle.path().string());
   Bundle own(ownBundle.path().string());
   struct Case {
@@ -201,8 +201,8 @@ TEST_F(StartUpTest, PlugInGivesAPanelOnlyForThePrintDialogType) {
   EXPECT_EQ(QuillFeaturesPDE::CurrentInstance(), panels->front().get());
   panels->clear();
   // A PPD that is not the panel's: no panel at all.
-  auto foreign = Dialog(EditedPPD(ExamplePath("QuillSample.ppd"), "*FileVersion: \"2.4\"\n", "",
-                                  "NoVersion.ppd"));
+  auto foreign = Dialog(
+      EditedPPD(ExamplePath("QuillSample.ppd"), "*FileVersion: \"2.4\"\n", "", "NoVersion.ppd"));
   EXPECT_FALSE(plugIn.PDEPanelsForType(QuillFeaturesPDE::kPanelType, foreign.get()).has_value());
 }
 
@@ -241,7 +241,8 @@ TEST_F(StartUpTest, DefaultsButtonResetsTheOptionsAndTheServerPresetNotes) {
   auto dialog = Dialog(ExamplePath("QuillSample.ppd"));
   auto panel = QuillFeaturesPDE::initWithCallback(dialog.get());
   ASSERT_NE(panel, nullptr);
-  panel->getPPDPtr()->GetPPDXControlForKey("*Duplex")->SetCurrentControlWithCFString("DuplexTumble");
+  panel->getPPDPtr()->GetPPDXControlForKey("*Duplex")->SetCurrentControlWithCFString(
+      "DuplexTumble");
   panel->DefaultsButton();
   EXPECT_EQ(Value(*panel, "*Duplex"), "None");
   EXPECT_TRUE(panel->willShow());
@@ -249,12 +250,12 @@ TEST_F(StartUpTest, DefaultsButtonResetsTheOptionsAndTheServerPresetNotes) {
 }
 
 TEST_F(StartUpTest, ServerPresetNotesAreEmptiedWhenTheModuleOpensForANewAddress) {
-  const std::string ppd = EditedPPD(
-      ExamplePath("QuillSample.ppd"), "*%KRTJobNote: *KRJobName/",
-      "*%KRTFlags: *PresetName Spooler\n*%KRTGroup: *PresetName QPKRNotes\n"
-      "*%KRTJobNote: *PresetName/Server Preset: 64\n*%PresetName: \"\"\n\n"
-      "*%KRTJobNote: *KRJobName/",
-      "Presets.ppd");
+  const std::string ppd =
+      EditedPPD(ExamplePath("QuillSample.ppd"), "*%KRTJobNote: *KRJobName/",
+                "*%KRTFlags: *PresetName Spooler\n*%KRTGroup: *PresetName QPKRNotes\n"
+                "*%KRTJobNote: *PresetName/Server Preset: 64\n*%PresetName: \"\"\n\n"
+                "*%KRTJobNote: *KRJobName/",
+                "Presets.ppd");
   // Before 10.7 the printer preference list is a file of the home folder, so the address and
   // the two-way switch can be stored without a spooler.
   SystemInfo::SetVersion({10, 6});
@@ -354,8 +355,9 @@ TEST_F(StartUpTest, PathsFromThePCFileNameStayInTheirFolder) {
   auto good = Dialog(ExamplePath("QuillSample.ppd"));
   auto panel = QuillFeaturesPDE::initWithCallback(good.get());
   ASSERT_NE(panel, nullptr);
-  EXPECT_EQ(panel->LocalPresetsPath(),
-            (home_.path() / "root/tmp/KRT/JPData/Driver_QUILLS01.PPD/Presets/presets.xml").string());
+  EXPECT_EQ(
+      panel->LocalPresetsPath(),
+      (home_.path() / "root/tmp/KRT/JPData/Driver_QUILLS01.PPD/Presets/presets.xml").string());
   EXPECT_TRUE(panel->readLocalPresetsDataFromDynamicPPD());
   EXPECT_TRUE(fs::exists(panel->LocalPresetsPath()));
   panel.reset();
