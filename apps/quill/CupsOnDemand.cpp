@@ -4,12 +4,12 @@
 // Loading libcups brings some thirty libraries with it (TLS, Kerberos, D-Bus, DNS-SD) and runs
 // their start-up code: about 5 ms of a quill process that only reads a PPD and needs none of it
 // (the parser reads a parsed PPD's data blocks itself), and of each command job's filter, which
-// only writes a file. Every function that libcups exports gets
-// a small entry here with the function's name. The program is linked with --as-needed, so the
-// calls bind to these entries and libcups is no library the program needs at start. Each entry
-// jumps through its own slot; the slot first points to a resolver that opens libcups, looks the
-// function up, stores it in the slot and jumps on with the caller's arguments untouched. From then
-// on a call costs one indirect jump.
+// only writes a file. Every function that libcups exports gets a small entry here with the
+// function's name. The program is linked with --as-needed, so the calls bind to these entries
+// and libcups is no library the program needs at start. Each entry jumps through its own slot;
+// the slot first points to a resolver that opens libcups, looks the function up, stores it in the
+// slot and jumps on with the caller's arguments untouched. From then on a call costs one indirect
+// jump.
 //
 // The list of functions is made at configure time from libcups' exports (CupsFunctions.inc, see
 // CupsOnDemand.cmake).
