@@ -1,6 +1,7 @@
 // quill-panel [-d QUEUE] [FILE...]: the print dialog of a Quill queue on the Linux desktop. Without
 // -d the user's default queue is taken. The FILEs are printed by Print; without any, Print asks
-// for files.
+// for files. With --screenshot DIR the dialog's windows are saved as PNGs into DIR and the
+// program ends (scripts/screenshots.sh).
 #include <cups/cups.h>
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 
 #include "PanelSession.h"
 #include "PanelWindow.h"
+#include "Screenshots.h"
 
 int main(int argc, char** argv)
 {
@@ -22,6 +24,9 @@ int main(int argc, char** argv)
   parser.addHelpOption();
   const QCommandLineOption queueOption("d", "The queue (default: the default queue).", "QUEUE");
   parser.addOption(queueOption);
+  const QCommandLineOption screenshotOption(
+      "screenshot", "Save pictures of the dialog's windows into DIR and quit.", "DIR");
+  parser.addOption(screenshotOption);
   parser.addPositionalArgument("FILE", "PostScript or PDF files to print.", "[FILE...]");
   parser.process(app);
 
@@ -44,6 +49,14 @@ int main(int argc, char** argv)
     return 2;
   }
   PanelWindow window(std::move(session), parser.positionalArguments());
+  if (parser.isSet(screenshotOption)) {
+    QStringList saved;
+    QString why;
+    const bool ok = SaveScreenshots(window, parser.value(screenshotOption), &saved, &why);
+    for (const QString& path : saved) std::printf("saved %s\n", qPrintable(path));
+    if (!ok) std::fprintf(stderr, "quill-panel: %s\n", qPrintable(why));
+    return ok ? 0 : 1;
+  }
   window.show();
   return app.exec() == 0 && window.result() == QDialog::Accepted ? 0 : 1;
 }
