@@ -14,6 +14,7 @@
 #include <string>
 
 #include "LargeVendorPPD.h"
+#include "QuickAccessList.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
 #include "foundation/ProcessGlobals.h"
@@ -41,17 +42,7 @@ bool StoreQuickAccessList() {
   KRTPPD ppd(PPDPath(), kParseOrphans | kParseHidden);
   PDEData data(&ppd, "Large");
   PPDTree tree;
-  PPDXControls& controls = *ppd.GetControls();
-  int popups = 0;
-  for (PPDXControl* c = controls.FirstPopupControl(); c != nullptr && popups < 80;
-       c = controls.NextPopupControl(), ++popups) {
-    tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
-  int booleans = 0;
-  for (PPDXControl* c = controls.FirstBooleanControl(); c != nullptr && booleans < 19;
-       c = controls.NextBooleanControl(), ++booleans) {
-    tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
+  ppdbench::AddQuickAccessList(*ppd.GetControls(), tree);
   return tree.shortcuts.size() == 99 && data.SetPPDShortcuts(tree);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "LargeVendorPPD.h"
+#include "QuickAccessList.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
 #include "foundation/ProcessGlobals.h"
@@ -45,17 +46,7 @@ bool Setup(const fs::path& folder) {
   s.ppd->Retain();
   KRTPPD::Options(kDisplayOrphans | kDisplayHidden);
 
-  PPDXControls& controls = *s.ppd->GetControls();
-  int popups = 0;
-  for (PPDXControl* c = controls.FirstPopupControl(); c != nullptr && popups < 80;
-       c = controls.NextPopupControl(), ++popups) {
-    s.tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
-  int booleans = 0;
-  for (PPDXControl* c = controls.FirstBooleanControl(); c != nullptr && booleans < 19;
-       c = controls.NextBooleanControl(), ++booleans) {
-    s.tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
+  ppdbench::AddQuickAccessList(*s.ppd->GetControls(), s.tree);
   s.pane = new CustomizePaneController(*s.ppd, nullptr);
   s.pane->DrawControlsInTree(s.tree);
   std::size_t items = 0;

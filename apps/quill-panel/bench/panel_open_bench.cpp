@@ -20,6 +20,7 @@
 #include <string>
 
 #include "../../../bench/LargeVendorPPD.h"
+#include "../../../bench/QuickAccessList.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/PPDXControls.h"
@@ -50,17 +51,7 @@ std::unique_ptr<PanelWindow> Open()
   }
   PPDTree& tree = session->Tree();
   tree.shortcuts.clear();
-  PPDXControls& controls = *session->PPD().GetControls();
-  int popups = 0;
-  for (PPDXControl* c = controls.FirstPopupControl(); c != nullptr && popups < 80;
-       c = controls.NextPopupControl(), ++popups) {
-    tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
-  int booleans = 0;
-  for (PPDXControl* c = controls.FirstBooleanControl(); c != nullptr && booleans < 19;
-       c = controls.NextBooleanControl(), ++booleans) {
-    tree.AddShortcut(c->CFStringUserName(), c->Keyword());
-  }
+  ppdbench::AddQuickAccessList(*session->PPD().GetControls(), tree);
   session->Redraw();
   auto window = std::make_unique<PanelWindow>(std::move(session), QStringList{});
   window->Pane()->Rebuild();
