@@ -440,6 +440,10 @@ void QuillFeaturesPDE::ApplyOSPageSizeAndInputSlot() {
       if (item >= 1 && item <= size->ItemCount()) size->SetValue(item);
     }
   }
+  ApplyOSInputSlot();
+}
+
+void QuillFeaturesPDE::ApplyOSInputSlot() {
   char slot[PDEData::kPrimaryPaperFeedSize] = {};
   pdeData_->GetPrimayPaperFeedFromOS(slot, sizeof slot);
   if (slot[0] != '\0') {
@@ -499,13 +503,7 @@ void QuillFeaturesPDE::ShowModelName() {
 }
 
 void QuillFeaturesPDE::updateUI() {
-  char slot[PDEData::kPrimaryPaperFeedSize] = {};
-  pdeData_->GetPrimayPaperFeedFromOS(slot, sizeof slot);
-  if (slot[0] != '\0') {
-    pdeData_->SetPrimaryPaperFeed(slot);
-    if (PPDXPopupControl* input = FindPopup(*ppd_, "*InputSlot"))
-      input->SetKeywordSelect(slot, true);
-  }
+  ApplyOSInputSlot();
   pane_->DrawControlsInTree(GetPPDTree());
   ShowModelName();
   if (address_ != nullptr) address_->setIPAddress();

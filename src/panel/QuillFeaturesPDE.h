@@ -207,6 +207,8 @@ class QuillFeaturesPDE {
   bool Start(std::string* why);
   void ReadPaperInfo();
   void ApplyOSPageSizeAndInputSlot();
+  // The primary paper feed the system reports, selected in "*InputSlot".
+  void ApplyOSInputSlot();
   void ShowModelName();
   void StoreAddress();
   [[nodiscard]] bool PopupInitialisedWithNone() const;
