@@ -221,10 +221,11 @@ bool GetDMTOverridesToSDM(const std::wstring& text, const SDMAllocator& allocato
                           SDMKeyValueList** hidden) {
   *defaults = *locked = *hidden = nullptr;
   DMTKeyValueMap controls, lockedKeys, hiddenKeys;
-  const bool any = CUtil::GetControlKeyValFromDMTXmlData(text, controls) |
-                   CUtil::GetLockedKeyValFromDMTXmlData(text, lockedKeys) |
-                   CUtil::GetHiddenKeyValFromDMTXmlData(text, hiddenKeys);
-  if (!any) return false;
+  // All three lists are read whatever the others found.
+  const bool anyControls = CUtil::GetControlKeyValFromDMTXmlData(text, controls);
+  const bool anyLocked = CUtil::GetLockedKeyValFromDMTXmlData(text, lockedKeys);
+  const bool anyHidden = CUtil::GetHiddenKeyValFromDMTXmlData(text, hiddenKeys);
+  if (!anyControls && !anyLocked && !anyHidden) return false;
   if (!controls.empty()) *defaults = SDMCreateKeyValueList(allocator, MapPairs(controls));
   if (!lockedKeys.empty()) *locked = SDMCreateKeyValueList(allocator, MapPairs(lockedKeys));
   if (!hiddenKeys.empty()) *hidden = SDMCreateKeyValueList(allocator, MapPairs(hiddenKeys));
