@@ -7,12 +7,12 @@
 #include <QVBoxLayout>
 
 #include "NoteField.h"
-#include "PanelSession.h"
 #include "PanelWindow.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
 #include "panel/CustomizePaneController.h"
+#include "panel/QuillFeaturesPDE.h"
 
 JobNotePrompt::JobNotePrompt(KRTPPD& ppd, quill::PopupJobNoteWindow& window, QWidget* parent)
     : QDialog(parent),
@@ -27,15 +27,15 @@ JobNotePrompt::JobNotePrompt(KRTPPD& ppd, quill::PopupJobNoteWindow& window, QWi
 JobNotePrompt::JobNotePrompt(std::vector<PPDXJobNote*> notes, std::function<void()> always,
                              const QString& title, PanelWindow* dialog)
     : QDialog(dialog),
-      owned_(std::make_unique<quill::PopupJobNoteWindow>(dialog->Session().PPD(), std::move(notes),
-                                                         title.toStdString())),
+      owned_(std::make_unique<quill::PopupJobNoteWindow>(*dialog->Panel().getPPDPtr(),
+                                                         std::move(notes), title.toStdString())),
       window_(*owned_),
       always_callback_(std::move(always)),
       refusal_(new QLabel(this)),
       ok_(new QPushButton(tr("OK"), this)),
       cancel_(new QPushButton(tr("Cancel"), this))
 {
-  Build(dialog->Session().PPD());
+  Build(*dialog->Panel().getPPDPtr());
 }
 
 void JobNotePrompt::Build(KRTPPD& ppd)
@@ -137,7 +137,8 @@ void JobNotePrompt::reject()
 
 bool QtPopupJobNotePresenter::Run(quill::PopupJobNoteWindow& window)
 {
-  JobNotePrompt prompt(ppd_, window, parent_);
+  if (ppd_ == nullptr) return false;
+  JobNotePrompt prompt(*ppd_, window, parent_.data());
   prompt.exec();
   // Closed any other way than OK (the window manager's close button): nothing is printed.
   if (window.GetState() == quill::PopupJobNoteWindow::State::kOpen) window.Cancel();

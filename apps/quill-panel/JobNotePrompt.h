@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -60,13 +61,21 @@ class JobNotePrompt : public QDialog {
   QPushButton* always_ = nullptr;
 };
 
-// Shows the prompt modally over `parent`; the dialog's buttons end the model's window.
+// Shows the prompt modally over `parent`; the dialog's buttons end the model's window. The
+// presenter is made before the panel controller that parses the PPD (the controller takes it at
+// creation), so the PPD is given afterwards with SetPPD; without one Run answers false (the
+// prompt could not be shown, and the controller prints nothing).
 class QtPopupJobNotePresenter : public quill::PopupJobNotePresenter {
  public:
-  QtPopupJobNotePresenter(KRTPPD& ppd, QWidget* parent) : ppd_(ppd), parent_(parent) {}
+  explicit QtPopupJobNotePresenter(QWidget* parent = nullptr) : parent_(parent) {}
+  QtPopupJobNotePresenter(KRTPPD& ppd, QWidget* parent) : ppd_(&ppd), parent_(parent) {}
+
+  // The PPD whose notes are asked for (not owned; null for none); must outlive its use.
+  void SetPPD(KRTPPD* ppd) { ppd_ = ppd; }
+  void SetParent(QWidget* parent) { parent_ = parent; }
   bool Run(quill::PopupJobNoteWindow& window) override;
 
  private:
-  KRTPPD& ppd_;
-  QWidget* parent_;
+  KRTPPD* ppd_ = nullptr;
+  QPointer<QWidget> parent_;  // the dialog may go before the presenter
 };

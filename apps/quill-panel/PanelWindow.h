@@ -1,8 +1,14 @@
-// PanelWindow: the print dialog of one queue. It shows the queue and its model, the quick-access
-// pane with its customise button, the printer-address area, the full-properties button, Defaults,
-// Cancel and Print. Print asks for the job notes the queue needs (JobNotePrompt), asks for files
-// when none were given, and prints through the session's print path. The window only draws and
-// forwards: every rule is the session's controllers'.
+// PanelWindow: the print dialog of one queue, drawn over the panel controller (QuillFeaturesPDE)
+// that holds the dialog's whole lifecycle. It shows the queue and its model, the quick-access pane
+// with its customise button, the printer-address area, the full-properties button, Defaults,
+// Cancel and Print, and forwards every action to the controller or the parts it exposes; Print
+// runs the controller's print (account prompt, ticket, the documents through DocumentPrinter).
+// The window only draws and forwards: every rule is the controller's.
+//
+// Call order, as a print dialog makes it: the creator made the controller (initWithCallback);
+// the window restores the values and shows the panel (restoreValuesAndReturnError, willShow);
+// Print calls shouldPrint; closing the window, by Print or Cancel, saves the values after a print
+// (saveValuesAndReturnError) and ends with printWindowWillClose and shouldHide.
 #pragma once
 
 #include <QDialog>
@@ -14,25 +20,36 @@
 
 class AddressArea;
 class CustomizeDialog;
-class PanelSession;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
+class QtOneShotTimer;
 class QuickAccessPane;
+class QuillFeaturesPDE;
+
+namespace quill {
+class AvahiServiceBrowser;
+class BonjourModuleController;
+}  // namespace quill
 
 class PanelWindow : public QDialog {
   Q_OBJECT
 
  public:
-  // Takes the session. `files` are printed by Print (a file dialog asks when there are none).
-  PanelWindow(std::unique_ptr<PanelSession> session, QStringList files, QWidget* parent = nullptr);
+  // Takes the controller (non-null; its dialog callback and presenters must outlive the window).
+  // `files` are printed by Print (a file dialog asks when there are none). The address area's
+  // controller is made here over the controller's address store, browsing through Avahi.
+  PanelWindow(std::unique_ptr<QuillFeaturesPDE> panel, QStringList files,
+              QWidget* parent = nullptr);
+  // The address controller goes first (its store is the panel's), then the panel.
   ~PanelWindow() override;
 
-  [[nodiscard]] PanelSession& Session() { return *session_; }
+  [[nodiscard]] QuillFeaturesPDE& Panel() const { return *panel_; }
   [[nodiscard]] QuickAccessPane* Pane() const { return pane_; }
   [[nodiscard]] CustomizeDialog* Customize() const { return customize_; }
   [[nodiscard]] AddressArea* Address() const { return address_; }
+  [[nodiscard]] QScrollArea* PaneScroll() const { return scroll_; }
   [[nodiscard]] QPushButton* CustomizeButton() const { return customizeButton_; }
   [[nodiscard]] QPushButton* PrintButton() const { return print_; }
   [[nodiscard]] QPushButton* PropertiesButton() const { return properties_; }
@@ -45,12 +62,18 @@ class PanelWindow : public QDialog {
 
   // Print as the button does; true when jobs were submitted.
   bool PrintNow();
+  // Redraws the pane and the buttons from the controller (after the caller changed its state).
+  void Redraw();
+
+ public slots:
+  void done(int result) override;
 
  signals:
   void printed();
 
  protected:
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OpenCustomize();
@@ -58,8 +81,15 @@ class PanelWindow : public QDialog {
   void ShowProperties();
   void SetStatus(const QString& text, bool error);
   void FollowPalette();
+  void UpdateButtons();
+  void FitPaneWidth();
+  void Close(bool printed);
 
-  std::unique_ptr<PanelSession> session_;
+  // Declared in the order opposite to their end: the panel outlives the address controller.
+  std::unique_ptr<QuillFeaturesPDE> panel_;
+  std::unique_ptr<quill::AvahiServiceBrowser> browser_;
+  std::unique_ptr<QtOneShotTimer> timer_;
+  std::unique_ptr<quill::BonjourModuleController> addressController_;
   QStringList files_;
   QLineEdit* printerName_;
   QLineEdit* model_;
@@ -76,4 +106,6 @@ class PanelWindow : public QDialog {
   CustomizeDialog* customize_;
   std::vector<int> jobs_;
   PanelThemeKind theme_ = PanelThemeKind::kLight;
+  bool printedJobs_ = false;
+  bool closed_ = false;
 };

@@ -5,16 +5,15 @@
 #include <QDir>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
-#include <vector>
 
 #include "AddressArea.h"
 #include "BrowseWindow.h"
 #include "CustomizeDialog.h"
 #include "JobNotePrompt.h"
-#include "PanelSession.h"
 #include "PanelWindow.h"
-#include "panel/PopupJobNoteWindow.h"
+#include "panel/QuillFeaturesPDE.h"
 
 namespace {
 
@@ -104,18 +103,24 @@ bool SaveScreenshots(PanelWindow& window, const QString& dir, QStringList* saved
     saver.Fail("the window has no printer-address area");
   }
 
-  std::vector<PPDXJobNote*> notes = window.Session().NotesToAsk();
-  if (!notes.empty()) {
-    quill::PopupJobNoteWindow model(window.Session().PPD(), notes, "");
-    JobNotePrompt prompt(window.Session().PPD(), model, &window);
-    prompt.show();
+  // The account prompt as Print brings it up: the controller asks through the window's prompt
+  // presenter; the picture is taken once it is up, and Cancel ends it so that nothing is printed.
+  bool shown = false;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* prompt = qobject_cast<JobNotePrompt*>(QApplication::activeModalWidget());
+    if (prompt == nullptr || !prompt->isVisible() || shown) return;
+    shown = true;
+    poll.stop();
     settle(400);
-    saver.Save(prompt, "account-prompt.png");
-    // Closed by hand, not through Cancel: no answer goes back to the prompt's model.
-    prompt.hide();
-  } else {
-    saver.Fail("the queue asks for no job notes before printing");
-  }
+    saver.Save(*prompt, "account-prompt.png");
+    prompt->reject();
+  });
+  poll.start();
+  window.Panel().handlePopupJobnoteUI();
+  poll.stop();
+  if (!shown) saver.Fail("the queue asks for no job notes before printing");
   settle(100);
   return saver.Ok();
 }

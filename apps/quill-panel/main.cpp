@@ -3,6 +3,7 @@
 // for files. With --screenshot DIR the dialog's windows are saved as PNGs into DIR and the
 // program ends (scripts/screenshots.sh).
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -11,9 +12,29 @@
 #include <memory>
 #include <string>
 
-#include "PanelSession.h"
+#include "JobNotePrompt.h"
 #include "PanelWindow.h"
+#include "QtAlertPresenter.h"
 #include "Screenshots.h"
+#include "panel/QuillFeaturesPDE.h"
+#include "platform/PrintDialogCallback.h"
+#include "platform/Printer.h"
+
+namespace {
+
+// Removes a file when it goes out of scope.
+class RemovedAtEnd {
+ public:
+  explicit RemovedAtEnd(std::string path) : path_(std::move(path)) {}
+  ~RemovedAtEnd() { ::unlink(path_.c_str()); }
+  RemovedAtEnd(const RemovedAtEnd&) = delete;
+  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -41,20 +62,59 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "quill-panel: no queue given and no default queue; use -d QUEUE\n");
     return 2;
   }
-  std::string error;
-  std::unique_ptr<PanelSession> session = PanelSession::OpenQueue(queue, &error);
-  if (!session) {
-    std::fprintf(stderr, "quill-panel: %s\n", error.c_str());
-    QMessageBox::critical(nullptr, "quill-panel", QString::fromStdString(error));
+  const bool screenshots = parser.isSet(screenshotOption);
+  const auto fail = [screenshots](const std::string& why) {
+    std::fprintf(stderr, "quill-panel: %s\n", why.c_str());
+    if (!screenshots) QMessageBox::critical(nullptr, "quill-panel", QString::fromStdString(why));
     return 2;
+  };
+
+  // The queue's PPD, fetched from the spooler into a private copy that goes with the program.
+  const quill::Printer printer(queue);
+  std::string why;
+  const std::string ppdCopy = printer.CopyPPD(&why);
+  if (ppdCopy.empty()) {
+    return fail(printer.Exists() ? "cannot fetch the PPD of " + queue + ": " + why
+                                 : "no queue named " + queue + " (" + why + ")");
   }
-  PanelWindow window(std::move(session), parser.positionalArguments());
-  if (parser.isSet(screenshotOption)) {
+  const RemovedAtEnd removeCopy(ppdCopy);
+
+  // The dialog's callback: the queue as the spooler describes it, and the settings last saved
+  // for it (an unreadable file is left alone; the PPD's defaults stand).
+  quill::PrintDialogCallback callback(queue, ppdCopy, /*online=*/true);
+  if (cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr)) {
+    if (const char* model =
+            cupsGetOption("printer-make-and-model", dest->num_options, dest->options)) {
+      callback.SetMakeAndModel(model);
+    }
+    if (const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options)) {
+      callback.SetDeviceURI(uri);
+    }
+    cupsFreeDests(1, dest);
+  }
+  (void)callback.Settings().Load(queue);
+
+  // The panel controller, with the desktop's alerts and account prompt. Both presenters and the
+  // callback are declared before the window, so they outlive the controller it owns.
+  QtAlertPresenter alerts;
+  QtPopupJobNotePresenter prompts;
+  QuillFeaturesPDEOptions options;
+  options.alerts = &alerts;
+  options.popupPresenter = &prompts;
+  std::unique_ptr<QuillFeaturesPDE> panel =
+      QuillFeaturesPDE::initWithCallback(&callback, options, &why);
+  if (!panel) return fail("no print panel for " + queue + ": " + why);
+  prompts.SetPPD(panel->getPPDPtr());
+
+  PanelWindow window(std::move(panel), parser.positionalArguments());
+  alerts.SetParent(&window);
+  prompts.SetParent(&window);
+  if (screenshots) {
     QStringList saved;
-    QString why;
-    const bool ok = SaveScreenshots(window, parser.value(screenshotOption), &saved, &why);
+    QString problems;
+    const bool ok = SaveScreenshots(window, parser.value(screenshotOption), &saved, &problems);
     for (const QString& path : saved) std::printf("saved %s\n", qPrintable(path));
-    if (!ok) std::fprintf(stderr, "quill-panel: %s\n", qPrintable(why));
+    if (!ok) std::fprintf(stderr, "quill-panel: %s\n", qPrintable(problems));
     return ok ? 0 : 1;
   }
   window.show();

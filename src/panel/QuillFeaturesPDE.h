@@ -173,6 +173,9 @@ class QuillFeaturesPDE {
   [[nodiscard]] UI_Panel* GetUI_PanelPtr() const { return uiPanel_.get(); }
   [[nodiscard]] PDEData* GetPDEDataPtr() const { return pdeData_.get(); }
   [[nodiscard]] quill::Bundle& pdeBundle() const { return *bundle_; }
+  // The presenter the panel shows its alerts with: the one given at creation, else the process's
+  // current one. The front end gives it to the parts it makes over the panel (the address area).
+  [[nodiscard]] quill::AlertPresenter& Alerts() const;
   [[nodiscard]] const std::string& bundleVersion() const { return bundleVersion_; }
   [[nodiscard]] bool isBonjourPrinter() const { return bonjourPrinter_; }
   [[nodiscard]] bool shouldRestore() const { return shouldRestore_; }
@@ -212,7 +215,6 @@ class QuillFeaturesPDE {
   void ShowModelName();
   void StoreAddress();
   [[nodiscard]] bool PopupInitialisedWithNone() const;
-  quill::AlertPresenter& Alerts() const;
 
   quill::PrintDialogCallback* callback_;          // not owned
   quill::Bundle* bundle_;                         // not owned

@@ -9,6 +9,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTest>
@@ -28,13 +31,20 @@
 #include "CustomizeDialog.h"
 #include "JobNotePrompt.h"
 #include "NoteField.h"
-#include "PanelSession.h"
 #include "PanelWindow.h"
+#include "QtAlertPresenter.h"
 #include "QuickAccessPane.h"
 #include "PPDX/KRTPPD.h"
 #include "PPDX/PPDObjects/Controls/PPDXControl.h"
 #include "PPDX/PPDObjects/Controls/PPDXJobNote.h"
 #include "foundation/ProcessGlobals.h"
+#include "panel/CustomizePaneController.h"
+#include "panel/PPDTree.h"
+#include "panel/QuillFeaturesPDE.h"
+#include "panel/TableViewControllerDB.h"
+#include "platform/Alert.h"
+#include "platform/Paths.h"
+#include "platform/PrintDialogCallback.h"
 #include "platform/PrintSession.h"
 #include "platform/Printer.h"
 #include "platform/SystemInfo.h"
@@ -65,7 +75,8 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// The dialog of the sample PPD for queue "Sample", with the user's files under a private home.
+// The dialog of the sample PPD for queue "Sample" (a dialog without a spooler), opened through
+// the panel controller as the program opens it, with the user's files under a private home.
 class PanelWindowTest : public ::testing::Test {
  protected:
   void SetUp() override
@@ -75,36 +86,67 @@ class PanelWindowTest : public ::testing::Test {
     quill::SystemInfo::SetVersion({10, 6});
     quill::PrintSession::Reset();
     ResetProcessGlobals();
+    QuillFeaturesPDE::ResetProcessState();
+    GetPPDTree().Clear();
     fs::create_directories(home_.path() / "Library/Preferences");
     fs::create_directories(home_.path() / "run");
+    fs::create_directories(home_.path() / "root/tmp");
+    fs::create_directories(home_.path() / "root/Library/Caches/KRT");
+    quill::Paths::SetRoot((home_.path() / "root").string());
+    quill::SetAlertPresenter(&alerts_);
   }
-  void TearDown() override { quill::SystemInfo::Reset(); }
+  void TearDown() override
+  {
+    quill::SetAlertPresenter(nullptr);
+    QuillFeaturesPDE::ResetProcessState();
+    GetPPDTree().Clear();
+    quill::Paths::ResetRoot();
+    quill::SystemInfo::Reset();
+  }
+
+  // A window over a new controller for the dialog `callback` (kept to the end of the test, so it
+  // outlives the window).
+  std::unique_ptr<PanelWindow> OpenPanel(std::unique_ptr<quill::PrintDialogCallback> callback,
+                                         QStringList files)
+  {
+    QuillFeaturesPDEOptions options;
+    options.alerts = &alerts_;
+    options.popupPresenter = &prompts_;
+    std::string why;
+    auto panel = QuillFeaturesPDE::initWithCallback(callback.get(), options, &why);
+    callbacks_.push_back(std::move(callback));
+    EXPECT_NE(panel, nullptr) << why;
+    if (panel == nullptr) return nullptr;
+    prompts_.SetPPD(panel->getPPDPtr());
+    auto window = std::make_unique<PanelWindow>(std::move(panel), std::move(files));
+    prompts_.SetParent(window.get());
+    window->show();
+    return window;
+  }
 
   std::unique_ptr<PanelWindow> OpenSample(QStringList files = {})
   {
-    std::string error;
-    auto session = PanelSession::OpenPPD(ExamplePath("QuillSample.ppd"), "Sample", &error);
-    EXPECT_NE(session, nullptr) << error;
-    if (session == nullptr) return nullptr;
-    auto window = std::make_unique<PanelWindow>(std::move(session), std::move(files));
-    window->show();
-    return window;
+    return OpenPanel(std::make_unique<quill::PrintDialogCallback>(
+                         "Sample", ExamplePath("QuillSample.ppd"), /*online=*/false),
+                     std::move(files));
   }
 
   // Shows `keywords` in the pane, as a stored quick-access list would.
   static void ShowInPane(PanelWindow& window, const std::vector<std::string>& keywords)
   {
-    PPDTree& tree = window.Session().Tree();
+    PPDTree& tree = GetPPDTree();
     tree.shortcuts.clear();
     for (const std::string& k : keywords) ASSERT_TRUE(tree.AddShortcut(k, k));
-    window.Session().Redraw();
-    window.Pane()->Rebuild();
+    window.Panel().updateUI();
+    window.Redraw();
   }
+
+  static KRTPPD& PPD(PanelWindow& window) { return *window.Panel().getPPDPtr(); }
 
   // The index of the item of pop-up `keyword` whose choice is `choice`.
   static int ItemIndex(PanelWindow& window, const std::string& keyword, const std::string& choice)
   {
-    for (const PaneEntry& e : window.Session().Pane().Entries()) {
+    for (const PaneEntry& e : window.Panel().Pane()->Entries()) {
       if (e.keyword != keyword) continue;
       for (std::size_t i = 0; i < e.items.size(); ++i) {
         if (e.items[i].keyword == choice) return static_cast<int>(i);
@@ -131,6 +173,9 @@ class PanelWindowTest : public ::testing::Test {
   }
 
   quill::testing::TempDir home_;
+  quill::HeadlessAlertPresenter alerts_;
+  QtPopupJobNotePresenter prompts_;
+  std::vector<std::unique_ptr<quill::PrintDialogCallback>> callbacks_;
   ScopedEnv homeEnv_{"HOME", home_.path().string()};
   ScopedEnv runEnv_{"XDG_RUNTIME_DIR", (home_.path() / "run").string()};
   ScopedEnv configEnv_{"XDG_CONFIG_HOME", (home_.path() / "config").string()};
@@ -143,7 +188,8 @@ TEST_F(PanelWindowTest, ShowsTheQueueTheModelAndNamesEveryField)
   const auto fields = window->findChildren<QLineEdit*>();
   ASSERT_FALSE(fields.empty());
   EXPECT_EQ(fields[0]->text(), "Sample");
-  EXPECT_EQ(fields[1]->text().toStdString(), window->Session().ModelName());
+  EXPECT_EQ(fields[1]->text().toStdString(), window->Panel().PrinterNameText());
+  EXPECT_FALSE(fields[1]->text().isEmpty());
   // Every control a user can reach has a name for screen readers.
   for (QWidget* w : window->findChildren<QWidget*>()) {
     if (w->focusPolicy() == Qt::NoFocus || qobject_cast<QPushButton*>(w) != nullptr) continue;
@@ -177,20 +223,20 @@ TEST_F(PanelWindowTest, DuplexTumbleGreysTheItemsItsConstraintsForbid)
 
   // The sample forbids SRA3 with short-edge binding (and the bypass tray with long-edge binding).
   ChooseWithKeys(duplex, ItemIndex(*window, "*Duplex", "DuplexTumble"));
-  EXPECT_EQ(window->Session().PPD().CopyValueForKey("*Duplex"), "DuplexTumble");
+  EXPECT_EQ(PPD(*window).CopyValueForKey("*Duplex"), "DuplexTumble");
   EXPECT_FALSE(ItemEnabled(pageSize, sra3));
   EXPECT_TRUE(ItemEnabled(pageSize, a4));
   EXPECT_TRUE(ItemEnabled(slot, bypass));
   const QString tip = pageSize->itemData(sra3, Qt::ToolTipRole).toString();
   EXPECT_TRUE(tip.contains("Duplex=DuplexTumble")) << tip.toStdString();
   EXPECT_TRUE(tip.contains(QString::fromStdString(
-      window->Session().PPD().GetPPDXControlForKey("*Duplex")->CFStringUserName())))
+      PPD(*window).GetPPDXControlForKey("*Duplex")->CFStringUserName())))
       << tip.toStdString();
 
   // The keyboard walks past the greyed item; the pop-up never takes it.
   pageSize->setFocus();
   for (int i = 0; i < pageSize->count() + 2; ++i) QTest::keyClick(pageSize, Qt::Key_Down);
-  EXPECT_NE(window->Session().PPD().CopyValueForKey("*PageSize"), "SRA3");
+  EXPECT_NE(PPD(*window).CopyValueForKey("*PageSize"), "SRA3");
 
   // Another binding frees SRA3 and greys the bypass tray instead.
   ChooseWithKeys(duplex, ItemIndex(*window, "*Duplex", "DuplexNoTumble"));
@@ -244,14 +290,14 @@ TEST_F(PanelWindowTest, CustomiseAddsMovesAndStoresAndReopeningShowsTheOrder)
   ASSERT_TRUE(chosen->model()->moveRow(QModelIndex(), 0, QModelIndex(), 4));
   QCoreApplication::processEvents();
   EXPECT_EQ(names(), (QStringList{"Colour Mode", "Hole Punch", "Staple", "2-Sided Printing"}));
-  EXPECT_EQ(window->Session().Table().ChosenKeys(),
+  EXPECT_EQ(window->Panel().ChosenTable()->ChosenKeys(),
             (std::vector<std::string>{"*KRColorMode", "*KRPunch", "*KRStaple", "*Duplex"}));
 
   QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
   EXPECT_FALSE(dialog->isVisible());
   // The pane is redrawn in the new order.
   std::vector<std::string> pane;
-  for (const PaneEntry& e : window->Session().Pane().Entries()) pane.push_back(e.keyword);
+  for (const PaneEntry& e : window->Panel().Pane()->Entries()) pane.push_back(e.keyword);
   EXPECT_EQ(pane, (std::vector<std::string>{"*KRColorMode", "*KRPunch", "*KRStaple", "*Duplex"}));
   EXPECT_NE(window->Pane()->ControlForKeyword("*KRPunch"), nullptr);
 
@@ -261,7 +307,7 @@ TEST_F(PanelWindowTest, CustomiseAddsMovesAndStoresAndReopeningShowsTheOrder)
   ASSERT_NE(again, nullptr);
   QTest::mouseClick(again->CustomizeButton(), Qt::LeftButton);
   std::vector<std::string> tree;
-  for (const auto& s : again->Session().Tree().shortcuts) tree.push_back(s.keyword);
+  for (const auto& s : GetPPDTree().shortcuts) tree.push_back(s.keyword);
   EXPECT_EQ(tree, (std::vector<std::string>{"*KRColorMode", "*KRPunch", "*KRStaple", "*Duplex"}));
   EXPECT_TRUE(again->Customize()->isVisible());
   QListWidget* stored = again->Customize()->Chosen();
@@ -275,7 +321,7 @@ TEST_F(PanelWindowTest, CustomiseAddsMovesAndStoresAndReopeningShowsTheOrder)
   EXPECT_EQ(stored->count(), 3);
   QTest::keyClick(again->Customize(), Qt::Key_Escape);
   EXPECT_FALSE(again->Customize()->isVisible());
-  EXPECT_EQ(again->Session().Table().ChosenKeys().size(), 4u);
+  EXPECT_EQ(again->Panel().ChosenTable()->ChosenKeys().size(), 4u);
 }
 
 TEST_F(PanelWindowTest, JobNoteFieldsMaskSecretsAndCheckTypedAndPastedTextAsAWhole)
@@ -311,7 +357,7 @@ TEST_F(PanelWindowTest, JobNoteFieldsMaskSecretsAndCheckTypedAndPastedTextAsAWho
     c.field->paste();
     EXPECT_EQ(c.field->text().toStdString(), c.shown) << c.paste;
   }
-  auto* note = static_cast<PPDXJobNote*>(window->Session().PPD().GetPPDXControlForKey("*KRAccount"));
+  auto* note = static_cast<PPDXJobNote*>(PPD(*window).GetPPDXControlForKey("*KRAccount"));
   EXPECT_STREQ(note->GetNotes(), "1234567");
 
   // Typing goes through the same check.
@@ -319,6 +365,93 @@ TEST_F(PanelWindowTest, JobNoteFieldsMaskSecretsAndCheckTypedAndPastedTextAsAWho
   account->setFocus();
   QTest::keyClicks(account, "4a7");
   EXPECT_EQ(account->text(), "47");
+}
+
+TEST_F(PanelWindowTest, QuickAccessPaneIsNeverNarrowerThanItsRows)
+{
+  // The sample's own list, and one with wide rows (long captions, job-note fields).
+  const std::vector<std::vector<std::string>> lists = {
+      {},
+      {"*PageSize", "*Duplex", "*InputSlot", "*KRAccount", "*KRSecurePassword", "*KRPunch",
+       "*KRStaple", "*KRColorMode"},
+  };
+  for (const auto& list : lists) {
+    auto window = OpenSample();
+    ASSERT_NE(window, nullptr);
+    if (!list.empty()) ShowInPane(*window, list);
+    QTest::qWait(50);  // the new rows are shown and laid out
+    QScrollArea* scroll = window->PaneScroll();
+    EXPECT_GE(scroll->viewport()->width(), window->Pane()->sizeHint().width())
+        << list.size() << " rows";
+    EXPECT_LE(window->Pane()->sizeHint().width(), window->Pane()->width()) << list.size();
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible()) << list.size();
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0) << list.size();
+  }
+}
+
+TEST_F(PanelWindowTest, ClosingTheWindowCancelsTheOpenCustomiseDialog)
+{
+  auto window = OpenSample();
+  ASSERT_NE(window, nullptr);
+  QTest::mouseClick(window->CustomizeButton(), Qt::LeftButton);
+  EXPECT_TRUE(window->Panel().CustomizeWindowRunning());
+  window->Customize()->Chosen()->setCurrentRow(0);
+  QTest::mouseClick(window->Customize()->RemoveButton(), Qt::LeftButton);
+  ASSERT_EQ(window->Panel().ChosenTable()->ChosenKeys().size(), 2u);
+
+  window->reject();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->Customize()->isVisible());
+  EXPECT_FALSE(window->Panel().CustomizeWindowRunning());
+  EXPECT_EQ(window->Panel().ChosenTable()->ChosenKeys().size(), 3u);
+  EXPECT_TRUE(alerts_.Shown().empty());
+}
+
+// The desktop's alerts: the panel's alert texts and buttons, and the button pressed back.
+TEST(QtAlertPresenterTest, ShowsTheAlertAndAnswersTheButtonPressed)
+{
+  enum class Press { kDefault, kAlternate, kEscape };
+  struct Case {
+    const char* alternate;
+    Press press;
+    quill::AlertButton expected;
+  };
+  const Case cases[] = {
+      {"Cancel", Press::kDefault, quill::AlertButton::kDefault},
+      {"Cancel", Press::kAlternate, quill::AlertButton::kAlternate},
+      {"Cancel", Press::kEscape, quill::AlertButton::kAlternate},  // Escape is the safe answer
+      {"", Press::kEscape, quill::AlertButton::kDefault},          // only one button to give
+  };
+  for (const Case& c : cases) {
+    QtAlertPresenter presenter;
+    bool seen = false;
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, &seen, &c] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      timer->stop();
+      timer->deleteLater();
+      seen = true;
+      EXPECT_EQ(box->text(), "The document was not printed.");
+      EXPECT_EQ(box->informativeText(), "the queue is stopped");
+      const QList<QAbstractButton*> buttons = box->buttons();
+      ASSERT_EQ(buttons.size(), *c.alternate != '\0' ? 2 : 1);
+      QAbstractButton* ok = nullptr;
+      QAbstractButton* alternate = nullptr;
+      for (QAbstractButton* b : buttons) (b->text() == "Retry" ? ok : alternate) = b;
+      ASSERT_NE(ok, nullptr);
+      if (c.press == Press::kDefault) QTest::mouseClick(ok, Qt::LeftButton);
+      else if (c.press == Press::kAlternate) QTest::mouseClick(alternate, Qt::LeftButton);
+      else QTest::keyClick(box, Qt::Key_Escape);
+    });
+    timer->start();
+    const quill::AlertButton answer =
+        presenter.Show({"The document was not printed.", "the queue is stopped", "Retry",
+                        c.alternate});
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(answer, c.expected) << c.alternate << " " << static_cast<int>(c.press);
+  }
 }
 
 // Print on the private CUPS server: the sample requires an account code.
@@ -342,16 +475,22 @@ class PanelPrintTest : public PanelWindowTest {
                         "showpage\n%%EOF\n");
   }
 
+  void TearDown() override
+  {
+    for (const std::string& copy : ppdCopies_) fs::remove(copy);
+    PanelWindowTest::TearDown();
+  }
+
+  // The queue's dialog as quill-panel opens it: a private copy of the queue's PPD.
   std::unique_ptr<PanelWindow> OpenQueue()
   {
     std::string error;
-    auto session = PanelSession::OpenQueue(kQueue, &error);
-    EXPECT_NE(session, nullptr) << error;
-    if (session == nullptr) return nullptr;
-    auto window = std::make_unique<PanelWindow>(std::move(session),
-                                                QStringList{QString::fromStdString(page_)});
-    window->show();
-    return window;
+    const std::string copy = quill::Printer(kQueue).CopyPPD(&error);
+    EXPECT_FALSE(copy.empty()) << error;
+    if (copy.empty()) return nullptr;
+    ppdCopies_.push_back(copy);
+    return OpenPanel(std::make_unique<quill::PrintDialogCallback>(kQueue, copy, /*online=*/true),
+                     QStringList{QString::fromStdString(page_)});
   }
 
   // Runs `answer` on the job-note prompt once it is up (it runs modally inside Print).
@@ -385,6 +524,7 @@ class PanelPrintTest : public PanelWindowTest {
   }
 
   std::string page_;
+  std::vector<std::string> ppdCopies_;
 };
 
 TEST_F(PanelPrintTest, RequiredAccountCodeIsAskedCancelPrintsNothingOKPrintsItInTheTicket)
@@ -406,6 +546,7 @@ TEST_F(PanelPrintTest, RequiredAccountCodeIsAskedCancelPrintsNothingOKPrintsItIn
   EXPECT_TRUE(shown);
   EXPECT_TRUE(window->Jobs().empty());
   EXPECT_EQ(JobCount(), before);
+  EXPECT_EQ(window->Status(), "Printing cancelled: nothing was printed.");
 
   // Enter in the empty field does not print either: the prompt stays until Cancel.
   WhenPromptShows(
@@ -452,6 +593,7 @@ TEST_F(PanelPrintTest, RequiredAccountCodeIsAskedCancelPrintsNothingOKPrintsItIn
     if (text.find("%%KRAccount: (4711)") != std::string::npos) found = true;
   }
   EXPECT_TRUE(found) << "no job at the print server carries the account code";
+  EXPECT_TRUE(alerts_.Shown().empty());
 }
 
 }  // namespace
