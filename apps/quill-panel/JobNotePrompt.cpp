@@ -65,6 +65,9 @@ void JobNotePrompt::Build(KRTPPD& ppd)
     if (field.maxLength > 0) {
       edit->setPlaceholderText(field.required ? tr("required, up to %1 characters").arg(field.maxLength)
                                               : tr("up to %1 characters").arg(field.maxLength));
+      // The hint is read whole: the field is at least as wide as its text.
+      edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) +
+                            4 * edit->fontMetrics().averageCharWidth());
     }
     connect(edit, &NoteField::accepted, this, &JobNotePrompt::UpdateOk);
     QString label = name;

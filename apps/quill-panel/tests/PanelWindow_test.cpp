@@ -539,6 +539,10 @@ TEST_F(PanelPrintTest, RequiredAccountCodeIsAskedCancelPrintsNothingOKPrintsItIn
   WhenPromptShows(
       [](JobNotePrompt& prompt) {
         EXPECT_FALSE(prompt.OkButton()->isEnabled());  // the code is required
+        // The field's hint (required, its length) is shown whole.
+        const NoteField* field = prompt.Field(0);
+        EXPECT_TRUE(field->placeholderText().contains("required"));
+        EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(field->placeholderText()));
         QTest::mouseClick(prompt.CancelButton(), Qt::LeftButton);
       },
       &shown);
