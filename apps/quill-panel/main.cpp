@@ -34,6 +34,16 @@ class RemovedAtEnd {
   std::string path_;
 };
 
+// Whether the spooler answers at all (to tell "no such queue" from "no spooler").
+bool SpoolerReachable()
+{
+  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                              5000, nullptr);
+  if (http == nullptr) return false;
+  httpClose(http);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -74,8 +84,13 @@ int main(int argc, char** argv)
   std::string why;
   const std::string ppdCopy = printer.CopyPPD(&why);
   if (ppdCopy.empty()) {
-    return fail(printer.Exists() ? "cannot fetch the PPD of " + queue + ": " + why
-                                 : "no queue named " + queue + " (" + why + ")");
+    if (printer.Exists()) return fail("cannot fetch the PPD of " + queue + ": " + why);
+    if (!SpoolerReachable()) {
+      const std::string server = cupsServer();
+      return fail("cannot reach the print spooler at " + server +
+                  (server.starts_with("/") ? "" : ":" + std::to_string(ippPort())));
+    }
+    return fail("no queue named " + queue + " (" + why + ")");
   }
   const RemovedAtEnd removeCopy(ppdCopy);
 
