@@ -1,8 +1,12 @@
 #include "panel/DocumentPrinter.h"
 
 #include <cups/cups.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "PPDX/KRTPPD.h"
@@ -20,6 +24,73 @@ namespace {
 
 void Say(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
+}
+
+std::string LastError() {
+  const char* text = cupsLastErrorString();
+  return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+}
+
+// Submits `file` to `queue` as one Print-Job request streaming the file, with the options as
+// operation and job attributes: the job cupsd makes is the one of a Create-Job and a Send-Document
+// with the same attributes (as cupsPrintFile and lp send them), in one round trip instead of four
+// (cupsPrintFile first asks the queue for its attributes twice). The job id, or 0 with the reason
+// in *why.
+int PrintFile(const std::string& queue, const std::string& file, const std::string& title,
+              int count, cups_option_t* options, std::string* why) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *why = "cannot read " + file + ": " + std::strerror(errno);
+    return 0;
+  }
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", ippPort(),
+                   "/printers/%s", queue.c_str());
+  const std::string resource = "/printers/" + queue;
+  ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "document-name", nullptr,
+               file.substr(file.find_last_of('/') + 1).c_str());
+  // cupsd finds out what the document is, as for cupsPrintFile without a format.
+  if (cupsGetOption("document-format", count, options) == nullptr) {
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 CUPS_FORMAT_AUTO);
+  }
+  cupsEncodeOptions2(request, count, options, IPP_TAG_OPERATION);
+  cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
+  cupsEncodeOptions2(request, count, options, IPP_TAG_SUBSCRIPTION);
+
+  // The file goes in chunks as it is read: memory stays small whatever its size.
+  http_status_t status =
+      cupsSendRequest(CUPS_HTTP_DEFAULT, request, resource.c_str(), CUPS_LENGTH_VARIABLE);
+  std::string read_error;
+  char buffer[65536];
+  while (status == HTTP_STATUS_CONTINUE) {
+    const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) read_error = "cannot read " + file + ": " + std::strerror(errno);
+    if (got <= 0) break;
+    status = cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  ipp_t* response = nullptr;
+  if (status == HTTP_STATUS_CONTINUE) response = cupsGetResponse(CUPS_HTTP_DEFAULT, resource.c_str());
+  ippDelete(request);
+  const bool accepted = response != nullptr && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+  ipp_attribute_t* id = accepted ? ippFindAttribute(response, "job-id", IPP_TAG_INTEGER) : nullptr;
+  const int job = id != nullptr ? ippGetInteger(id, 0) : 0;
+  ippDelete(response);
+  if (!read_error.empty()) {
+    // Part of the document went: the job must not print as it is.
+    if (job > 0) cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), job, 0);
+    *why = read_error;
+    return 0;
+  }
+  if (job <= 0) *why = accepted ? "the spooler gave the job no id" : LastError();
+  return job;
 }
 
 }  // namespace
@@ -122,11 +193,12 @@ bool DocumentPrinter::Submit(const Printer& printer, const std::vector<std::stri
       count = cupsAddOption("copies", std::to_string(*copies).c_str(), count, &job_options);
     }
     const std::string job_title = !title.empty() ? title : file.substr(file.find_last_of('/') + 1);
+    std::string why_refused;
     const int job =
-        cupsPrintFile(printer.Name().c_str(), file.c_str(), job_title.c_str(), count, job_options);
+        PrintFile(printer.Name(), file, job_title, count, job_options, &why_refused);
     cupsFreeOptions(count, job_options);
     if (job <= 0) {
-      Say(error, "the spooler refused the job for " + file + ": " + cupsLastErrorString());
+      Say(error, "the spooler refused the job for " + file + ": " + why_refused);
       return false;
     }
     if (submitted) submitted(file, job);

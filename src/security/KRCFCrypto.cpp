@@ -1,6 +1,8 @@
 #include "security/KRCFCrypto.h"
 
+#include <array>
 #include <cstring>
+#include <mutex>
 
 #include "platform/Log.h"
 #include "platform/TextEncoding.h"
@@ -31,6 +33,55 @@ quill::CipherHandle open_aes128_cbc(const uint8_t* key) {
     if (gcry_cipher_setiv(handle.get(), zero_iv, kBlock) != 0) handle.reset();
   }
   return handle;
+}
+
+// PBKDF2 is slow on purpose, and a print enciphers every job note under the same pass phrase:
+// the key of the last pass phrase is kept for the process, in memory only, and wiped at exit. The
+// pass phrase itself is not kept, only its SHA-256 digest to recognise it.
+class DerivedKeyCache {
+ public:
+  ~DerivedKeyCache() { Forget(); }
+
+  // The key of passPhrase into key (kPassPhraseKeyLength bytes): the kept one when it is that pass
+  // phrase's, else derived and kept. 0 or the library's error code.
+  gcry_error_t Get(std::string_view passPhrase, uint8_t* key) {
+    std::array<uint8_t, 32> digest{};
+    gcry_md_hash_buffer(GCRY_MD_SHA256, digest.data(), passPhrase.data(), passPhrase.size());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_ || digest != digest_) {
+      Forget();
+      const gcry_error_t error = cdsaDeriveKey(
+          passPhrase, reinterpret_cast<const uint8_t*>(kPassPhraseSalt), std::strlen(kPassPhraseSalt),
+          kPassPhraseIterations, key_.data(), key_.size());
+      quill::GcryptLibrary::Wipe(digest_.data(), digest_.size());
+      if (error != 0) {
+        quill::GcryptLibrary::Wipe(digest.data(), digest.size());
+        return error;
+      }
+      digest_ = digest;
+      valid_ = true;
+    }
+    quill::GcryptLibrary::Wipe(digest.data(), digest.size());
+    std::memcpy(key, key_.data(), key_.size());
+    return 0;
+  }
+
+ private:
+  void Forget() {
+    quill::GcryptLibrary::Wipe(key_.data(), key_.size());
+    quill::GcryptLibrary::Wipe(digest_.data(), digest_.size());
+    valid_ = false;
+  }
+
+  std::mutex mutex_;
+  bool valid_ = false;
+  std::array<uint8_t, 32> digest_{};
+  std::array<uint8_t, kPassPhraseKeyLength> key_{};
+};
+
+DerivedKeyCache& KeyCache() {
+  static DerivedKeyCache cache;
+  return cache;
 }
 
 }  // namespace
@@ -104,9 +155,7 @@ std::optional<std::string> CSSMCreateCryptoString(std::string_view text,
     return std::nullopt;
   }
   WipedBytes key{std::vector<uint8_t>(kPassPhraseKeyLength)};
-  error = cdsaDeriveKey(passPhrase, reinterpret_cast<const uint8_t*>(kPassPhraseSalt),
-                        std::strlen(kPassPhraseSalt), kPassPhraseIterations, key.bytes.data(),
-                        key.bytes.size());
+  error = KeyCache().Get(passPhrase, key.bytes.data());
   if (error != 0) {
     log_failure("DeriveKey", error);
     return std::nullopt;

@@ -138,7 +138,7 @@ TEST_F(QuillPrint, ChoicesComeFromLpoptionsThenSavedSettingsThenTheCommandLine) 
 TEST_F(QuillPrint, SubmitsTheJobWithItsOptionsAndTicket) {
   const std::size_t received = CupsServer::Shared().ReceivedJobs().size();
   RunResult run = RunQuill({"print", "-d", kQueue, "-o", "*Duplex=DuplexTumble", "--note",
-                            "KRAccount=4711", "-t", "Quarterly", page_});
+                            "KRAccount=4711", "-t", "Quarterly", "-n", "2", page_});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string prefix = std::string("request id is ") + kQueue + "-";
   ASSERT_EQ(run.out.rfind(prefix, 0), 0u) << run.out;
@@ -146,7 +146,7 @@ TEST_F(QuillPrint, SubmitsTheJobWithItsOptionsAndTicket) {
   const int job = std::atoi(run.out.c_str() + prefix.size());
   ASSERT_GT(job, 0);
 
-  // The job carries the option values and the ticket's key as its attributes.
+  // The job carries its title, copies, the option values and the ticket's key as its attributes.
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
   const std::string uri = "ipp://localhost/jobs/" + std::to_string(job);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
@@ -154,6 +154,15 @@ TEST_F(QuillPrint, SubmitsTheJobWithItsOptionsAndTicket) {
                cupsUser());
   ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
   ASSERT_NE(response, nullptr) << cupsLastErrorString();
+  ipp_attribute_t* name = ippFindAttribute(response, "job-name", IPP_TAG_NAME);
+  ASSERT_NE(name, nullptr);
+  EXPECT_STREQ(ippGetString(name, 0, nullptr), "Quarterly");
+  ipp_attribute_t* copies = ippFindAttribute(response, "copies", IPP_TAG_INTEGER);
+  ASSERT_NE(copies, nullptr);
+  EXPECT_EQ(ippGetInteger(copies, 0), 2);
+  ipp_attribute_t* owner = ippFindAttribute(response, "job-originating-user-name", IPP_TAG_NAME);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_STREQ(ippGetString(owner, 0, nullptr), cupsUser());
   ipp_attribute_t* duplex = ippFindAttribute(response, "Duplex", IPP_TAG_ZERO);
   ASSERT_NE(duplex, nullptr);
   EXPECT_STREQ(ippGetString(duplex, 0, nullptr), "DuplexTumble");

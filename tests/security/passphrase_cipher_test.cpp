@@ -121,6 +121,32 @@ TEST(PassPhraseCipher, RoundTripsAnyText) {
   }
 }
 
+// The key of a pass phrase is kept between calls: a change of pass phrase, back and forth, must
+// never encipher or decipher under the key of the one before.
+TEST(PassPhraseCipher, EachPassPhraseUsesItsOwnKeyWhateverCameBefore) {
+  const std::string text = "account 12345";
+  const std::vector<std::string> phrases = {"first", "second", "first", "", "firs", "first"};
+  std::vector<std::string> ciphers;
+  for (const std::string& phrase : phrases) {
+    const auto cipher = KRCFCreateEncryptedString(text, phrase);
+    ASSERT_TRUE(cipher.has_value()) << phrase;
+    ciphers.push_back(*cipher);
+  }
+  // The vector is zero: the same phrase gives the same cipher, another phrase another one.
+  for (std::size_t i = 0; i < phrases.size(); ++i) {
+    for (std::size_t j = 0; j < phrases.size(); ++j) {
+      EXPECT_EQ(ciphers[i] == ciphers[j], phrases[i] == phrases[j]) << i << " " << j;
+    }
+  }
+  for (std::size_t i = 0; i < phrases.size(); ++i) {
+    EXPECT_EQ(KRCFCreateDecryptedString(ciphers[i], phrases[i]), text) << phrases[i];
+    const std::string& other = phrases[(i + 1) % phrases.size()];
+    if (other != phrases[i]) {
+      EXPECT_NE(KRCFCreateDecryptedString(ciphers[i], other), text) << phrases[i] << " " << other;
+    }
+  }
+}
+
 TEST(PassPhraseCipher, BadInputGivesNullAndLogsNoSecret) {
   LogCapture log;
   const auto cipher = KRCFCreateEncryptedString("account 12345", "right phrase");
