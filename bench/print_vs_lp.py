@@ -12,7 +12,9 @@ the kernel's accounting of children), which is steadier than wall time on a busy
 Run after a build, as root:
     build/apps/sandbox/quill-sandbox python3 bench/print_vs_lp.py [--runs N] [--quill PATH]
 (--quill, or $QUILL_CLI, names another build's quill; the sandbox's filter is the one of the
-sandbox's own build tree unless $QUILL_FILTER names another).
+sandbox's own build tree unless $QUILL_FILTER names another). --baseline PATH times a second quill
+build in the same alternation (quill, baseline, lp), so that a change is compared under the same
+load.
 """
 import argparse
 import os
@@ -142,6 +144,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=15)
     parser.add_argument("--quill", default=os.environ.get("QUILL_CLI", QUILL))
+    parser.add_argument("--baseline", help="another quill build, timed in the same alternation")
     parser.add_argument("--all", action="store_true", help="also list every run's time")
     args = parser.parse_args()
     os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp()
@@ -157,6 +160,7 @@ def main():
         lp += ["-o", option]
     quill.append(document)
     lp.append(document)
+    baseline = [args.baseline] + quill[1:] if args.baseline else None
 
     with tempfile.NamedTemporaryFile("w", suffix=".test", delete=False) as test:
         test.write(IDLE_TEST)
@@ -165,10 +169,15 @@ def main():
     # warm-up: the first run stores the queue's files and caches
     timed(quill, test.name, ignored, ignored, pids)
     timed(lp, test.name, ignored, ignored, pids)
+    if baseline:
+        timed(baseline, test.name, ignored, ignored, pids)
     load_before = os.getloadavg()[0]
     quill_times, lp_times, quill_cpu, lp_cpu, quill_spooler, lp_spooler = [], [], [], [], [], []
+    base_times, base_cpu, base_spooler = [], [], []
     for _ in range(args.runs):
         quill_times.append(timed(quill, test.name, quill_cpu, quill_spooler, pids))
+        if baseline:
+            base_times.append(timed(baseline, test.name, base_cpu, base_spooler, pids))
         lp_times.append(timed(lp, test.name, lp_cpu, lp_spooler, pids))
     os.unlink(test.name)
     q = statistics.median(quill_times) * 1000
@@ -188,10 +197,19 @@ def main():
           f"quill print {qs:.1f} ms, lp {ls:.1f} ms")
     print(f"CPU in all: quill print {qc + qs:.1f} ms, lp {lc + ls:.1f} ms, "
           f"ratio {(qc + qs) / (lc + ls):.2f}")
+    if baseline:
+        b = statistics.median(base_times) * 1000
+        bc = statistics.median(base_cpu) * 1000
+        bs = statistics.mean(base_spooler) * 1000
+        print(f"baseline {args.baseline}: median {b:.1f} ms (min {min(base_times) * 1000:.1f}), "
+              f"ratio {b / l:.2f}; CPU of its process {bc:.1f} ms, of the spooler {bs:.1f} ms, "
+              f"in all ratio {(bc + bs) / (lc + ls):.2f}")
     print(f"cupsd: {cupsd_settings()}")
     if args.all:
         print("quill print runs (ms):", " ".join(f"{t * 1000:.0f}" for t in quill_times))
         print("lp runs (ms):         ", " ".join(f"{t * 1000:.0f}" for t in lp_times))
+        if baseline:
+            print("baseline runs (ms):   ", " ".join(f"{t * 1000:.0f}" for t in base_times))
 
 
 if __name__ == "__main__":

@@ -77,9 +77,12 @@ int PrintFile(const std::string& queue, const std::string& file, const std::stri
   }
   ::close(fd);
   ipp_t* response = nullptr;
-  if (status == HTTP_STATUS_CONTINUE) response = cupsGetResponse(CUPS_HTTP_DEFAULT, resource.c_str());
+  if (status == HTTP_STATUS_CONTINUE) {
+    response = cupsGetResponse(CUPS_HTTP_DEFAULT, resource.c_str());
+  }
   ippDelete(request);
-  const bool accepted = response != nullptr && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+  const bool answered = response != nullptr;
+  const bool accepted = answered && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
   ipp_attribute_t* id = accepted ? ippFindAttribute(response, "job-id", IPP_TAG_INTEGER) : nullptr;
   const int job = id != nullptr ? ippGetInteger(id, 0) : 0;
   ippDelete(response);
@@ -89,7 +92,16 @@ int PrintFile(const std::string& queue, const std::string& file, const std::stri
     *why = read_error;
     return 0;
   }
-  if (job <= 0) *why = accepted ? "the spooler gave the job no id" : LastError();
+  if (job <= 0) {
+    if (accepted) {
+      *why = "the spooler gave the job no id";
+    } else if (!answered && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+      // The request ended before an answer came (libcups may keep an older request's status).
+      *why = std::string("the document could not be sent (") + httpStatus(status) + ")";
+    } else {
+      *why = LastError();
+    }
+  }
   return job;
 }
 
@@ -194,8 +206,7 @@ bool DocumentPrinter::Submit(const Printer& printer, const std::vector<std::stri
     }
     const std::string job_title = !title.empty() ? title : file.substr(file.find_last_of('/') + 1);
     std::string why_refused;
-    const int job =
-        PrintFile(printer.Name(), file, job_title, count, job_options, &why_refused);
+    const int job = PrintFile(printer.Name(), file, job_title, count, job_options, &why_refused);
     cupsFreeOptions(count, job_options);
     if (job <= 0) {
       Say(error, "the spooler refused the job for " + file + ": " + why_refused);

@@ -51,8 +51,8 @@ class DerivedKeyCache {
     if (!valid_ || digest != digest_) {
       Forget();
       const gcry_error_t error = cdsaDeriveKey(
-          passPhrase, reinterpret_cast<const uint8_t*>(kPassPhraseSalt), std::strlen(kPassPhraseSalt),
-          kPassPhraseIterations, key_.data(), key_.size());
+          passPhrase, reinterpret_cast<const uint8_t*>(kPassPhraseSalt),
+          std::strlen(kPassPhraseSalt), kPassPhraseIterations, key_.data(), key_.size());
       quill::GcryptLibrary::Wipe(digest_.data(), digest_.size());
       if (error != 0) {
         quill::GcryptLibrary::Wipe(digest.data(), digest.size());
