@@ -225,8 +225,14 @@ void AskForNotes(LoadedPPD& loaded) {
 }
 
 // The starting choices: lpoptions defaults for the queue, then the saved settings.
-void ApplyDefaults(LoadedPPD& loaded, const std::string& queue, const PrintSettings& saved) {
+// Applies the user's lpoptions defaults for the queue, then the saved settings. Returns the
+// queue's device URI, which comes with the defaults ("" when the spooler gave none).
+std::string ApplyDefaults(LoadedPPD& loaded, const std::string& queue, const PrintSettings& saved) {
+  std::string deviceURI;
   if (cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr)) {
+    if (const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options)) {
+      deviceURI = uri;
+    }
     for (int i = 0; i < dest->num_options; ++i) {
       const std::string key = std::string("*") + dest->options[i].name;
       PPDXControl* control = loaded.ppd().GetPPDXControlForKey(key);
@@ -247,6 +253,7 @@ void ApplyDefaults(LoadedPPD& loaded, const std::string& queue, const PrintSetti
     if (auto stored = saved.GetString(control->Keyword())) values[control->Keyword()] = *stored;
   }
   loaded.ppd().SetAllValues(values);
+  return deviceURI;
 }
 
 void SplitOptionWords(const std::vector<std::string>& given, std::vector<std::string>& out) {
@@ -290,7 +297,7 @@ int RunPrint(const PrintOptions& options) {
     if (settings.Load(options.queue, &error) == PrintSettings::LoadResult::kUnreadable) {
       throw UsageError{"saved settings unreadable: " + error};
     }
-    ApplyDefaults(loaded, options.queue, settings);
+    const std::string deviceURI = ApplyDefaults(loaded, options.queue, settings);
 
     std::vector<std::string> words;
     SplitOptionWords(options.options, words);
@@ -326,7 +333,12 @@ int RunPrint(const PrintOptions& options) {
     }
     if (options.copies > 0) settings.SetInteger(PDEData::kCopiesKey, options.copies);
     AskForNotes(loaded);
-    if (!options.dryRun) PrintSession::Current().SetCurrentPrinter(printer);
+    // The printer address in the ticket comes from the device URI the defaults brought along
+    // (one request less); a queue that gave none is asked as before.
+    if (!options.dryRun) {
+      PrintSession::Current().SetCurrentPrinter(
+          deviceURI.empty() ? printer : Printer(options.queue, deviceURI));
+    }
 
     DocumentPrinter printing(ppd, data, settings);
     if (!printing.BuildTicket(&PrintSession::Current(), &error)) throw UsageError{error};

@@ -97,9 +97,13 @@ bool CopyInto(const char* from, int to) {
 
 Printer::Printer(std::string name) : name_(std::move(name)) {}
 
+Printer::Printer(std::string name, std::string deviceURI)
+    : name_(std::move(name)), deviceURI_(std::move(deviceURI)) {}
+
 bool Printer::Exists() const { return GetPrinterAttributes(name_, {"printer-name"}) != nullptr; }
 
 std::string Printer::DeviceURI() const {
+  if (deviceURI_) return *deviceURI_;
   return StringAttribute(GetPrinterAttributes(name_, {"device-uri"}), "device-uri");
 }
 
@@ -115,7 +119,43 @@ std::string Printer::StateMessage() const {
                          "printer-state-message");
 }
 
+namespace {
+
+// True for a queue name that stands in a resource path as it is (no escaping needed).
+bool PlainName(const std::string& name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.' || c == '~';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string Printer::CopyPPD(std::string* error) const {
+  // The spooler serves a local queue's PPD at /printers/NAME.ppd: one GET on the connection that
+  // the other requests use. cupsGetPPD3 first asks the queue's attributes and opens a connection
+  // of its own, which is needed only for a class, a queue of another server or a server that
+  // wants authentication; it serves whatever the direct GET does not.
+  if (PlainName(name_)) {
+    char copy[1024];
+    const int fd = cupsTempFd(copy, sizeof(copy));
+    if (fd >= 0) {
+      const std::string resource = "/printers/" + name_ + ".ppd";
+      const http_status_t status = cupsGetFd(CUPS_HTTP_DEFAULT, resource.c_str(), fd);
+      struct stat info {};
+      const bool got = status == HTTP_STATUS_OK && fstat(fd, &info) == 0 && info.st_size > 0;
+      close(fd);
+      if (got) return copy;
+      unlink(copy);
+    }
+  }
+  return FetchPPD(error);
+}
+
+std::string Printer::FetchPPD(std::string* error) const {
   char path[1024] = "";
   time_t modtime = 0;
 #pragma GCC diagnostic push

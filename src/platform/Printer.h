@@ -2,9 +2,11 @@
 // its device URI and state, its PPD, and command jobs for the spooler-side filter.
 //
 // Every call asks the CUPS server that libcups' defaults name (the CUPS_SERVER environment variable
-// or cupsSetServer), so tests point it at a private cupsd. Nothing is cached: each call asks anew.
+// or cupsSetServer), so tests point it at a private cupsd. Nothing is cached: each call asks anew,
+// except a device URI that the caller already had from the spooler and gave at construction.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,9 @@ class Printer {
 
   // `name` is a CUPS destination (queue) name; nothing is asked yet.
   explicit Printer(std::string name);
+  // The same, with the queue's device URI as the caller just had it from the spooler (in the
+  // options of cupsGetNamedDest): DeviceURI() gives it without asking again.
+  Printer(std::string name, std::string deviceURI);
 
   [[nodiscard]] const std::string& Name() const { return name_; }
   // True when the spooler knows the queue; false when it does not or cannot be reached.
@@ -37,8 +42,8 @@ class Printer {
   // printer-state-message; "" when none or unreachable.
   [[nodiscard]] std::string StateMessage() const;
 
-  // Fetches the queue's PPD (cupsGetPPD3) into a new private temporary file and returns its path;
-  // "" on failure with a one-line reason in *error (when given). The caller removes the file.
+  // Fetches the queue's PPD into a new private temporary file and returns its path; "" on failure
+  // with a one-line reason in *error (when given). The caller removes the file.
   [[nodiscard]] std::string CopyPPD(std::string* error = nullptr) const;
 
   struct SendResult {
@@ -57,7 +62,11 @@ class Printer {
   [[nodiscard]] int JobState(int jobId, std::string* error = nullptr) const;
 
  private:
+  // The PPD through cupsGetPPD3 (classes, queues of other servers, authentication).
+  [[nodiscard]] std::string FetchPPD(std::string* error) const;
+
   std::string name_;
+  std::optional<std::string> deviceURI_;
 };
 
 }  // namespace quill

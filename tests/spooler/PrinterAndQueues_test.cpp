@@ -57,6 +57,46 @@ TEST(Printer, AnswersForAQueue) {
   unlink(copy.c_str());
 }
 
+// A class has no PPD of its own at /printers/NAME.ppd: its member's PPD comes the long way.
+TEST(Printer, ClassGivesItsMembersPPD) {
+  Printer member = SharedQueue("plain");
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_CLASS);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               "ipp://localhost/classes/QuillClass");
+  ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "member-uris", nullptr,
+               "ipp://localhost/printers/plain");
+  ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
+  ASSERT_LE(cupsLastError(), IPP_STATUS_OK_EVENTS_COMPLETE) << cupsLastErrorString();
+
+  std::string error;
+  const std::string copy = Printer("QuillClass").CopyPPD(&error);
+  ASSERT_FALSE(copy.empty()) << error;
+  const std::string own = member.CopyPPD(&error);
+  ASSERT_FALSE(own.empty()) << error;
+  EXPECT_EQ(ReadFile(copy), ReadFile(own));
+  unlink(copy.c_str());
+  unlink(own.c_str());
+
+  request = ippNewRequest(IPP_OP_CUPS_DELETE_CLASS);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               "ipp://localhost/classes/QuillClass");
+  ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
+}
+
+// A device URI the caller already had is given back without asking the spooler, even when it has
+// gone; without one, the spooler is asked.
+TEST(Printer, DeviceURIGivenAtConstructionIsNotAskedAgain) {
+  CupsServer& server = CupsServer::Shared();
+  SharedQueue("plain");
+  const Printer told("plain", "ipp://192.0.2.7/ipp/print");
+  const Printer asking("plain");
+  EXPECT_EQ(asking.DeviceURI(), server.PrintServerURI());
+  server.StopCups();
+  EXPECT_EQ(told.DeviceURI(), "ipp://192.0.2.7/ipp/print");
+  EXPECT_EQ(asking.DeviceURI(), "");
+  server.StartCups();
+}
+
 TEST(Printer, UnknownQueueAndJobGiveClearFailures) {
   CupsServer::Shared();
   Printer printer("no-such-queue");
