@@ -224,8 +224,7 @@ void AskForNotes(LoadedPPD& loaded) {
   }
 }
 
-// The starting choices: lpoptions defaults for the queue, then the saved settings.
-// Applies the user's lpoptions defaults for the queue, then the saved settings. Returns the
+// The starting choices: lpoptions defaults for the queue, then the saved settings. Returns the
 // queue's device URI, which comes with the defaults ("" when the spooler gave none).
 std::string ApplyDefaults(LoadedPPD& loaded, const std::string& queue, const PrintSettings& saved) {
   std::string deviceURI;

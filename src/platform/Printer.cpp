@@ -64,6 +64,17 @@ std::string StringAttribute(const IppPtr& response, const char* name) {
   return value != nullptr ? value : "";
 }
 
+// True for a queue name that stands in a resource path as it is (no escaping needed).
+bool PlainName(const std::string& name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.' || c == '~';
+    if (!plain) return false;
+  }
+  return true;
+}
+
 // Copies the file at `from` into the new file descriptor `to`; false on any failure.
 bool CopyInto(const char* from, int to) {
   const int in = open(from, O_RDONLY | O_CLOEXEC);
@@ -118,21 +129,6 @@ std::string Printer::StateMessage() const {
   return StringAttribute(GetPrinterAttributes(name_, {"printer-state-message"}),
                          "printer-state-message");
 }
-
-namespace {
-
-// True for a queue name that stands in a resource path as it is (no escaping needed).
-bool PlainName(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '_' || c == '.' || c == '~';
-    if (!plain) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::string Printer::CopyPPD(std::string* error) const {
   // The spooler serves a local queue's PPD at /printers/NAME.ppd: one GET on the connection that
