@@ -14,7 +14,8 @@ Run after a build, as root:
 (--quill, or $QUILL_CLI, names another build's quill; the sandbox's filter is the one of the
 sandbox's own build tree unless $QUILL_FILTER names another). --baseline PATH times a second quill
 build in the same alternation (quill, baseline, lp), so that a change is compared under the same
-load.
+load. --plain also times quill print on a second queue that differs only by its device URI, the
+print server's without the quill backend in front (as a spooler without that backend has it).
 """
 import argparse
 import os
@@ -54,7 +55,7 @@ def wait_until_idle(test_file):
     deadline = time.perf_counter() + 120
     while time.perf_counter() < deadline:
         server_idle = subprocess.run(["ipptool", "-q", uri, test_file]).returncode == 0
-        queue = subprocess.run(["lpstat", "-o", QUEUE], capture_output=True, text=True).stdout
+        queue = subprocess.run(["lpstat", "-o"], capture_output=True, text=True).stdout
         if server_idle and not queue.strip():
             return
         time.sleep(0.1)
@@ -145,6 +146,8 @@ def main():
     parser.add_argument("--runs", type=int, default=15)
     parser.add_argument("--quill", default=os.environ.get("QUILL_CLI", QUILL))
     parser.add_argument("--baseline", help="another quill build, timed in the same alternation")
+    parser.add_argument("--plain", action="store_true",
+                        help="also time quill print on a queue without the quill backend")
     parser.add_argument("--all", action="store_true", help="also list every run's time")
     args = parser.parse_args()
     os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp()
@@ -152,6 +155,13 @@ def main():
                     os.path.join(ROOT, "examples", "QuillSample.ppd"),
                     "--uri", os.environ["QUILL_SANDBOX_PRINT_URI"]], check=True,
                    stdout=subprocess.DEVNULL)
+    if args.plain:
+        subprocess.run([args.quill, "queue", "add", QUEUE + "Plain", "--ppd",
+                        os.path.join(ROOT, "examples", "QuillSample.ppd"),
+                        "--uri", os.environ["QUILL_SANDBOX_PRINT_URI"]], check=True,
+                       stdout=subprocess.DEVNULL)
+        subprocess.run(["lpadmin", "-p", QUEUE + "Plain", "-v", os.environ["QUILL_SANDBOX_PRINT_URI"]],
+                       check=True)
     document = os.path.join(ROOT, "examples", "QuillSample.ps")
     quill = [args.quill, "print", "-d", QUEUE, "--note", "KRAccount=12345"]
     lp = ["lp", "-d", QUEUE]
@@ -161,6 +171,7 @@ def main():
     quill.append(document)
     lp.append(document)
     baseline = [args.baseline] + quill[1:] if args.baseline else None
+    plain = [quill[0], "print", "-d", QUEUE + "Plain"] + quill[4:] if args.plain else None
 
     with tempfile.NamedTemporaryFile("w", suffix=".test", delete=False) as test:
         test.write(IDLE_TEST)
@@ -171,13 +182,18 @@ def main():
     timed(lp, test.name, ignored, ignored, pids)
     if baseline:
         timed(baseline, test.name, ignored, ignored, pids)
+    if plain:
+        timed(plain, test.name, ignored, ignored, pids)
     load_before = os.getloadavg()[0]
     quill_times, lp_times, quill_cpu, lp_cpu, quill_spooler, lp_spooler = [], [], [], [], [], []
     base_times, base_cpu, base_spooler = [], [], []
+    plain_times, plain_cpu, plain_spooler = [], [], []
     for _ in range(args.runs):
         quill_times.append(timed(quill, test.name, quill_cpu, quill_spooler, pids))
         if baseline:
             base_times.append(timed(baseline, test.name, base_cpu, base_spooler, pids))
+        if plain:
+            plain_times.append(timed(plain, test.name, plain_cpu, plain_spooler, pids))
         lp_times.append(timed(lp, test.name, lp_cpu, lp_spooler, pids))
     os.unlink(test.name)
     q = statistics.median(quill_times) * 1000
@@ -204,12 +220,21 @@ def main():
         print(f"baseline {args.baseline}: median {b:.1f} ms (min {min(base_times) * 1000:.1f}), "
               f"ratio {b / l:.2f}; CPU of its process {bc:.1f} ms, of the spooler {bs:.1f} ms, "
               f"in all ratio {(bc + bs) / (lc + ls):.2f}")
+    if plain:
+        p = statistics.median(plain_times) * 1000
+        pc = statistics.median(plain_cpu) * 1000
+        ps = statistics.mean(plain_spooler) * 1000
+        print(f"queue without the quill backend: median {p:.1f} ms (min {min(plain_times) * 1000:.1f}), "
+              f"ratio {p / l:.2f}; CPU of its process {pc:.1f} ms, of the spooler {ps:.1f} ms, "
+              f"in all ratio {(pc + ps) / (lc + ls):.2f}")
     print(f"cupsd: {cupsd_settings()}")
     if args.all:
         print("quill print runs (ms):", " ".join(f"{t * 1000:.0f}" for t in quill_times))
         print("lp runs (ms):         ", " ".join(f"{t * 1000:.0f}" for t in lp_times))
         if baseline:
             print("baseline runs (ms):   ", " ".join(f"{t * 1000:.0f}" for t in base_times))
+        if plain:
+            print("plain queue runs (ms):", " ".join(f"{t * 1000:.0f}" for t in plain_times))
 
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/BackendURI.h"
+
 namespace quill::cqf {
 namespace {
 
@@ -26,7 +28,8 @@ std::optional<FilterJob> FilterJob::FromProcess(int argc, char** argv) {
   if (argc == 7) job.file = argv[6];
   job.ppdPath = Env("PPD");
   job.queue = Env("PRINTER");
-  job.deviceURI = Env("DEVICE_URI");
+  // The address of the print server, also when the quill backend stands in front of its backend.
+  job.deviceURI = std::string(backend_uri::Inner(Env("DEVICE_URI")));
   job.contentType = Env("CONTENT_TYPE");
   return job;
 }

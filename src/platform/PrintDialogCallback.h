@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <string_view>
 
+#include "platform/BackendURI.h"
 #include "platform/PageFormat.h"
 #include "platform/PrintSession.h"
 #include "platform/PrintSettings.h"
@@ -41,9 +43,10 @@ class PrintDialogCallback {
   // The location of the queue's PPD ("PMPPDDescriptionType").
   [[nodiscard]] const std::string& PPDPath() const { return ppdPath_; }
 
-  // The device URI: the one set, else the spooler's answer when online, else "".
+  // The device URI without the quill backend in front: the one set, else the spooler's answer when
+  // online, else "".
   [[nodiscard]] std::string DeviceURI() const;
-  void SetDeviceURI(std::string uri) { deviceURI_ = std::move(uri); }
+  void SetDeviceURI(std::string_view uri) { deviceURI_ = std::string(backend_uri::Inner(uri)); }
   // The host name the dialog shows for the printer ("" when unknown).
   [[nodiscard]] const std::string& HostName() const { return hostName_; }
   void SetHostName(std::string host) { hostName_ = std::move(host); }

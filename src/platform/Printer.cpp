@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/BackendURI.h"
+
 namespace quill {
 namespace {
 
@@ -109,13 +111,14 @@ bool CopyInto(const char* from, int to) {
 Printer::Printer(std::string name) : name_(std::move(name)) {}
 
 Printer::Printer(std::string name, std::string deviceURI)
-    : name_(std::move(name)), deviceURI_(std::move(deviceURI)) {}
+    : name_(std::move(name)), deviceURI_(std::string(backend_uri::Inner(deviceURI))) {}
 
 bool Printer::Exists() const { return GetPrinterAttributes(name_, {"printer-name"}) != nullptr; }
 
 std::string Printer::DeviceURI() const {
   if (deviceURI_) return *deviceURI_;
-  return StringAttribute(GetPrinterAttributes(name_, {"device-uri"}), "device-uri");
+  return std::string(
+      backend_uri::Inner(StringAttribute(GetPrinterAttributes(name_, {"device-uri"}), "device-uri")));
 }
 
 int Printer::State() const {

@@ -29,13 +29,14 @@ class Printer {
   // `name` is a CUPS destination (queue) name; nothing is asked yet.
   explicit Printer(std::string name);
   // The same, with the queue's device URI as the caller just had it from the spooler (in the
-  // options of cupsGetNamedDest): DeviceURI() gives it without asking again.
+  // options of cupsGetNamedDest): DeviceURI() gives it (unwrapped) without asking again.
   Printer(std::string name, std::string deviceURI);
 
   [[nodiscard]] const std::string& Name() const { return name_; }
   // True when the spooler knows the queue; false when it does not or cannot be reached.
   [[nodiscard]] bool Exists() const;
-  // The queue's device-uri; "" when unknown or unreachable.
+  // The queue's device-uri, without the quill backend in front (the URI of the backend that reaches
+  // the printer); "" when unknown or unreachable.
   [[nodiscard]] std::string DeviceURI() const;
   // printer-state: 3 idle, 4 processing, 5 stopped; 0 when it cannot be asked.
   [[nodiscard]] int State() const;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/BackendURI.h"
 #include "platform/Paths.h"
 #include "ppddata/CupsPPD.h"
 #include "server/SpoolerFiles.h"
@@ -183,12 +184,23 @@ QueueAdmin::Result QueueAdmin::Add(const std::string& name, const std::string& p
   } remove_copy{copy};
   if (!written) return Failure(std::string("cannot write ") + copy);
 
-  ipp_t* request = NewAdminRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, name);
-  ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, deviceURI.c_str());
-  ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
-  ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
-  IppPtr response(cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, "/admin/", copy));
-  if (!response || !Succeeded()) return SpoolerFailure("cannot add queue " + name);
+  auto add = [&name, &copy](const std::string& uri) {
+    ipp_t* request = NewAdminRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, name);
+    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
+    ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+    ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    IppPtr response(cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, "/admin/", copy));
+    return response != nullptr && Succeeded();
+  };
+  // The quill backend in front of a network backend, so that command jobs end without it; a
+  // spooler that lacks the quill backend refuses that URI's scheme ("not possible"), and the queue
+  // then gets the URI as given.
+  const std::string wrapped = backend_uri::Wrapped(deviceURI);
+  bool added = add(wrapped);
+  if (!added && wrapped != deviceURI && cupsLastError() == IPP_STATUS_ERROR_NOT_POSSIBLE) {
+    added = add(deviceURI);
+  }
+  if (!added) return SpoolerFailure("cannot add queue " + name);
 
   // The filter runs as lp and stores data blocks by rewriting the kept PPD in place.
   const std::string kept = KeptPPDPath(name);

@@ -8,6 +8,9 @@
 //     because the filter, which runs as lp, stores data blocks in it;
 //   - the cache folder and the folder of the panel bundle that the PPD names (both under the
 //     configurable root) exist and belong to lp.
+//   - a network device (ipp, ipps, http, https, socket) is put behind the quill backend
+//     ("quill:ipp://..."), which ends command jobs without starting the network backend, when the
+//     spooler has that backend installed; otherwise the queue keeps the URI as given.
 // Everything is asked of the CUPS server that libcups' defaults name; the PPD folder is found
 // under CUPS_SERVERROOT (default /etc/cups), so the queue must be set up on the spooler's host.
 #pragma once

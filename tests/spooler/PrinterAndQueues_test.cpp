@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SpoolerTestSupport.h"
+#include "platform/BackendURI.h"
 #include "server/QueueAdmin.h"
 
 namespace quill::testing {
@@ -161,6 +162,47 @@ TEST(QueueCommand, AddSetsUpWhatTheFilterNeeds) {
   const QuillRun removed = Quill("queue remove admin");
   EXPECT_EQ(removed.status, 0) << removed.output;
   EXPECT_FALSE(printer.Exists());
+}
+
+// The device URI as the spooler keeps it, unlike Printer::DeviceURI, which gives the inner one.
+std::string SpoolerDeviceURI(const std::string& queue) {
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
+  const char* uri = dest != nullptr ? cupsGetOption("device-uri", dest->num_options, dest->options) : nullptr;
+  std::string result = uri != nullptr ? uri : "";
+  cupsFreeDests(1, dest);
+  return result;
+}
+
+// A network device goes behind the quill backend when the spooler has it; readers still see the
+// server's URI. Without the backend, or for a device the backend does not serve, the queue keeps
+// the URI as given.
+TEST(QueueCommand, AddPutsTheQuillBackendInFrontOfNetworkDevices) {
+  CupsServer& server = CupsServer::Shared();
+  const std::string ppd = ExamplePath("QuillSample.ppd");
+  const std::string lpd = "lpd://127.0.0.1/queue";
+  const fs::path backend = server.BackendPath();
+  const fs::path aside = backend.string() + ".aside";
+  const struct {
+    const char* what;
+    std::string uri;
+    bool backend_installed;
+    std::string kept;
+  } cases[] = {
+      {"ipp", server.PrintServerURI(), true, "quill:" + server.PrintServerURI()},
+      {"already wrapped", "quill:" + server.PrintServerURI(), true, "quill:" + server.PrintServerURI()},
+      {"lpd", lpd, true, lpd},
+      {"no quill backend", server.PrintServerURI(), false, server.PrintServerURI()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.backend_installed) fs::rename(backend, aside);
+    const QuillRun run = Quill("queue add wrapped --ppd " + ppd + " --uri " + c.uri);
+    if (!c.backend_installed) fs::rename(aside, backend);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(SpoolerDeviceURI("wrapped"), c.kept);
+    EXPECT_EQ(Printer("wrapped").DeviceURI(), std::string(backend_uri::Inner(c.uri)));
+    EXPECT_EQ(Quill("queue remove wrapped").status, 0);
+  }
 }
 
 TEST(QueueCommand, BadArgumentsAndUnreachableSpoolerExitWithTwo) {

@@ -31,6 +31,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Where Debian's CUPS keeps its filters and backends.
+constexpr const char* kSystemServerBin = "/usr/lib/cups";
+
 // Where a program is: on PATH or in the system folders that root's PATH may lack.
 std::string FindProgram(const std::string& name) {
   std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
@@ -210,6 +213,14 @@ CupsServer::CupsServer() {
     throw std::runtime_error("CupsServer: the filter program is missing (" + source_filter +
                              "); build the quill_cqf target");
   }
+  std::string source_backend = std::getenv("QUILL_BACKEND") != nullptr ? std::getenv("QUILL_BACKEND") : "";
+#ifdef QUILL_FIXTURE_BACKEND_PATH
+  if (source_backend.empty()) source_backend = QUILL_FIXTURE_BACKEND_PATH;
+#endif
+  if (source_backend.empty() || access(source_backend.c_str(), X_OK) != 0) {
+    throw std::runtime_error("CupsServer: the backend program is missing (" + source_backend +
+                             "); build the quill_backend target");
+  }
   if (access(QuillPath().c_str(), X_OK) != 0) {
     throw std::runtime_error("CupsServer: the quill command is missing (" + QuillPath() +
                              "); build the quill_command target");
@@ -231,6 +242,7 @@ CupsServer::CupsServer() {
     filter_path_ = (dir_ / "bin" / "quill-cqf").string();
     fs::copy_file(source_filter, filter_path_, fs::copy_options::overwrite_existing);
     chmod(filter_path_.c_str(), 0755);
+    MakeServerBin(source_backend);
 
     cups_port_ = FreePort();
     print_port_ = FreePort();
@@ -281,6 +293,25 @@ CupsServer& CupsServer::Shared() {
   return *server;
 }
 
+void CupsServer::MakeServerBin(const std::string& backend) {
+  // The system's programs (filters, backends, daemons) by links, with the quill backend beside
+  // its backends; cupsd runs backends from "backend" under its ServerBin.
+  const fs::path system = kSystemServerBin;
+  const fs::path own = ServerBin();
+  fs::create_directories(own / "backend");
+  chmod(own.c_str(), 0755);
+  chmod((own / "backend").c_str(), 0755);
+  for (const auto& entry : fs::directory_iterator(system)) {
+    if (entry.path().filename() != "backend") fs::create_symlink(entry.path(), own / entry.path().filename());
+  }
+  for (const auto& entry : fs::directory_iterator(system / "backend")) {
+    fs::create_symlink(entry.path(), own / "backend" / entry.path().filename());
+  }
+  const fs::path quill = BackendPath();
+  fs::copy_file(backend, quill, fs::copy_options::overwrite_existing);
+  chmod(quill.c_str(), 0755);
+}
+
 void CupsServer::WriteConfiguration() {
   const fs::path etc = ServerRoot();
   std::ostringstream cupsd;
@@ -321,6 +352,7 @@ void CupsServer::WriteConfiguration() {
         << "ErrorLog " << (dir_ / "log" / "error_log").string() << "\n"
         << "AccessLog " << (dir_ / "log" / "access_log").string() << "\n"
         << "PageLog " << (dir_ / "log" / "page_log").string() << "\n"
+        << "ServerBin " << ServerBin().string() << "\n"
         << "FileDevice Yes\n"
         << "User lp\nGroup lp\nSystemGroup root\n"
         // Filters get a clean environment: hand them the root and the sanitizers' settings.
@@ -466,6 +498,8 @@ fs::path CupsServer::QueuePPDPath(const std::string& name) const {
   return ServerRoot() / "ppd" / (name + ".ppd");
 }
 std::string CupsServer::FilterPath() const { return filter_path_; }
+fs::path CupsServer::ServerBin() const { return dir_ / "serverbin"; }
+fs::path CupsServer::BackendPath() const { return ServerBin() / "backend" / "quill"; }
 
 std::string CupsServer::QuillPath() {
   if (const char* path = std::getenv("QUILL_CLI")) return path;

@@ -85,6 +85,10 @@ class CupsServer {
   [[nodiscard]] std::filesystem::path QueuePPDPath(const std::string& name) const;
   // The installed filter the queues use (a copy of the built one, readable by lp).
   [[nodiscard]] std::string FilterPath() const;
+  // cupsd's ServerBin: the system's programs with the quill backend (a copy of the built one) among
+  // the backends, at BackendPath(). Removing that copy leaves a spooler without the quill backend.
+  [[nodiscard]] std::filesystem::path ServerBin() const;
+  [[nodiscard]] std::filesystem::path BackendPath() const;
   // The built quill command.
   [[nodiscard]] static std::string QuillPath();
 
@@ -109,6 +113,7 @@ class CupsServer {
 
  private:
   void WriteConfiguration();
+  void MakeServerBin(const std::string& backend);
   void EnsureDnsSd();
 
   std::filesystem::path dir_;  // everything lives under this folder
