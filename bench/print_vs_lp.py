@@ -213,20 +213,18 @@ def main():
           f"quill print {qs:.1f} ms, lp {ls:.1f} ms")
     print(f"CPU in all: quill print {qc + qs:.1f} ms, lp {lc + ls:.1f} ms, "
           f"ratio {(qc + qs) / (lc + ls):.2f}")
+    def compared(label, times, cpu, spooler):
+        t = statistics.median(times) * 1000
+        c = statistics.median(cpu) * 1000
+        sp = statistics.mean(spooler) * 1000
+        print(f"{label}: median {t:.1f} ms (min {min(times) * 1000:.1f}), ratio {t / l:.2f}; "
+              f"CPU of its process {c:.1f} ms, of the spooler {sp:.1f} ms, "
+              f"in all ratio {(c + sp) / (lc + ls):.2f}")
+
     if baseline:
-        b = statistics.median(base_times) * 1000
-        bc = statistics.median(base_cpu) * 1000
-        bs = statistics.mean(base_spooler) * 1000
-        print(f"baseline {args.baseline}: median {b:.1f} ms (min {min(base_times) * 1000:.1f}), "
-              f"ratio {b / l:.2f}; CPU of its process {bc:.1f} ms, of the spooler {bs:.1f} ms, "
-              f"in all ratio {(bc + bs) / (lc + ls):.2f}")
+        compared(f"baseline {args.baseline}", base_times, base_cpu, base_spooler)
     if plain:
-        p = statistics.median(plain_times) * 1000
-        pc = statistics.median(plain_cpu) * 1000
-        ps = statistics.mean(plain_spooler) * 1000
-        print(f"queue without the quill backend: median {p:.1f} ms (min {min(plain_times) * 1000:.1f}), "
-              f"ratio {p / l:.2f}; CPU of its process {pc:.1f} ms, of the spooler {ps:.1f} ms, "
-              f"in all ratio {(pc + ps) / (lc + ls):.2f}")
+        compared("queue without the quill backend", plain_times, plain_cpu, plain_spooler)
     print(f"cupsd: {cupsd_settings()}")
     if args.all:
         print("quill print runs (ms):", " ".join(f"{t * 1000:.0f}" for t in quill_times))

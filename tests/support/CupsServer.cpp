@@ -57,6 +57,17 @@ std::string RequireProgram(const std::string& name, const char* package) {
   return path;
 }
 
+// A program of the build: the one $`variable` names, else `built`; throws when it is missing.
+std::string BuiltProgram(const char* variable, const char* built, const char* what, const char* target) {
+  const char* named = std::getenv(variable);
+  const std::string path = named != nullptr && *named != '\0' ? named : built;
+  if (path.empty() || access(path.c_str(), X_OK) != 0) {
+    throw std::runtime_error(std::string("CupsServer: the ") + what + " program is missing (" + path +
+                             "); build the " + target + " target");
+  }
+  return path;
+}
+
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -205,22 +216,16 @@ CupsServer::CupsServer() {
   }
   RequireProgram("cupsd", "cups-daemon");
   RequireProgram("ippeveprinter", "cups-ipp-utils");
-  std::string source_filter = std::getenv("QUILL_FILTER") != nullptr ? std::getenv("QUILL_FILTER") : "";
-#ifdef QUILL_FIXTURE_FILTER_PATH
-  if (source_filter.empty()) source_filter = QUILL_FIXTURE_FILTER_PATH;
+#ifndef QUILL_FIXTURE_FILTER_PATH
+#define QUILL_FIXTURE_FILTER_PATH ""
 #endif
-  if (source_filter.empty() || access(source_filter.c_str(), X_OK) != 0) {
-    throw std::runtime_error("CupsServer: the filter program is missing (" + source_filter +
-                             "); build the quill_cqf target");
-  }
-  std::string source_backend = std::getenv("QUILL_BACKEND") != nullptr ? std::getenv("QUILL_BACKEND") : "";
-#ifdef QUILL_FIXTURE_BACKEND_PATH
-  if (source_backend.empty()) source_backend = QUILL_FIXTURE_BACKEND_PATH;
+#ifndef QUILL_FIXTURE_BACKEND_PATH
+#define QUILL_FIXTURE_BACKEND_PATH ""
 #endif
-  if (source_backend.empty() || access(source_backend.c_str(), X_OK) != 0) {
-    throw std::runtime_error("CupsServer: the backend program is missing (" + source_backend +
-                             "); build the quill_backend target");
-  }
+  const std::string source_filter =
+      BuiltProgram("QUILL_FILTER", QUILL_FIXTURE_FILTER_PATH, "filter", "quill_cqf");
+  const std::string source_backend =
+      BuiltProgram("QUILL_BACKEND", QUILL_FIXTURE_BACKEND_PATH, "backend", "quill_backend");
   if (access(QuillPath().c_str(), X_OK) != 0) {
     throw std::runtime_error("CupsServer: the quill command is missing (" + QuillPath() +
                              "); build the quill_command target");
