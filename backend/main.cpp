@@ -14,7 +14,6 @@
 // small program rather than the network backend's.
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,8 +98,9 @@ int main(int argc, char** argv) {
     }
   }
 
-  const std::string base = Env("CUPS_SERVERBIN").empty() ? kDefaultServerBin : Env("CUPS_SERVERBIN");
-  const std::string program = base + "/backend/" + std::string(scheme);
+  std::string program = Env("CUPS_SERVERBIN");
+  if (program.empty()) program = kDefaultServerBin;
+  program += "/backend/" + std::string(scheme);
   const std::string inner_uri(inner);
   const std::string shown(quill::backend_uri::Inner(argv[0]));
   if (setenv("DEVICE_URI", inner_uri.c_str(), 1) != 0) {

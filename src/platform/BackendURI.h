@@ -12,7 +12,6 @@
 
 namespace quill::backend_uri {
 
-inline constexpr std::string_view kScheme = "quill";
 inline constexpr std::string_view kPrefix = "quill:";
 
 // The scheme of `uri` (the text before its first ':') when it is a valid one: a letter, then
@@ -48,8 +47,8 @@ constexpr std::string_view Inner(std::string_view uri) {
 // `uri` with the quill backend in front when its backend can be wrapped; unchanged otherwise
 // (already wrapped, another backend, or not a URI).
 inline std::string Wrapped(std::string_view uri) {
-  if (IsWrapped(uri) || !IsWrappableScheme(Scheme(uri)) ||
-      uri.substr(Scheme(uri).size(), 3) != "://") {
+  const std::string_view scheme = Scheme(uri);
+  if (IsWrapped(uri) || !IsWrappableScheme(scheme) || uri.substr(scheme.size(), 3) != "://") {
     return std::string(uri);
   }
   return std::string(kPrefix) + std::string(uri);

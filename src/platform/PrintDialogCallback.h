@@ -9,8 +9,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "platform/BackendURI.h"
 #include "platform/PageFormat.h"

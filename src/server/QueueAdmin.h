@@ -7,7 +7,7 @@
 //   - the PPD that cupsd keeps for the queue is writable by the group lp (root:lp, mode 0660),
 //     because the filter, which runs as lp, stores data blocks in it;
 //   - the cache folder and the folder of the panel bundle that the PPD names (both under the
-//     configurable root) exist and belong to lp.
+//     configurable root) exist and belong to lp;
 //   - a network device (ipp, ipps, http, https, socket) is put behind the quill backend
 //     ("quill:ipp://..."), which ends command jobs without starting the network backend, when the
 //     spooler has that backend installed; otherwise the queue keeps the URI as given.
